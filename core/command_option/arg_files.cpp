@@ -1,0 +1,129 @@
+// Argument files extend the command line: line files hold one argument per
+// line, space files separate arguments by blanks and group them with double
+// quotes. Each file is read once per parse, so files that name each other do
+// not loop.
+#include "command_option.h"
+#include "parse_internal.h"
+
+ZU_COMMAND_OPTION(g_arg_file, 'f', "arg-file", "File which contains extra command line arguments",
+                  kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_optional_arg_file, 'o', "optional-arg-file",
+                  "Optional file which contains extra command line arguments", kOptionMany,
+                  kOptionString);
+ZU_COMMAND_OPTION(g_arg_file_space, 0, "arg-file-space",
+                  "File which contains extra command line arguments(separated by space instead of "
+                  "newline)",
+                  kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_working_dir, 0, "working-dir", "Sets the current working dir", kOptionOne,
+                  kOptionString);
+
+namespace {
+
+enum ArgumentFileKind { kLineFile, kOptionalLineFile, kSpaceFile };
+
+// Splits a space file in place: a double quote toggles quoting and is
+// dropped, a blank outside quotes ends an argument, every other byte stays.
+u64 split_spaces(char* text, u64 size) {
+  u64 out = 0;
+  bool quoted = false;
+  for (u64 in = 0; in < size; ++in) {
+    char c = text[in];
+    if (c == '"') quoted = !quoted;
+    else text[out++] = (c == ' ' && !quoted) ? 0 : c;
+  }
+  text[out] = 0;
+  return out;
+}
+
+u64 split_lines(char* text, u64 size) {
+  for (u64 i = 0; i < size; ++i)
+    if (text[i] == '\n' || text[i] == '\r') text[i] = 0;
+  return size;
+}
+
+bool already_seen(CommandOptionParseState* state, const ZuString* path) {
+  const ZuString* seen = zu_small_array_data(&state->seen);
+  for (u32 i = 0; i < zu_small_array_count(&state->seen); ++i)
+    if (zu_string_equal(seen + i, path)) return true;
+  return false;
+}
+
+void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
+                        CommandOptionParseState* state) {
+  ZuString path;
+  zu_string_init(&path, value);
+  sys_strreplace_any(zu_string_data(&path), "\\", '/');
+  if (already_seen(state, &path)) {
+    zu_string_destroy(&path);
+    return;
+  }
+  zu_small_array_push(&state->seen, path);  // the list owns path from here
+  const char* text = zu_string_text(&path);
+  ZuFile* file = filesystem_file_create(text, 0, 0);
+  if (!file) {
+    if (kind == kOptionalLineFile) return;
+    sys_exit(-1, "Cannot open argument file '%s', aborted\n", text);
+  }
+  u64 size = filesystem_file_size(file);
+  char* buffer = (char*)sys_malloc(size + 1);
+  size = filesystem_file_read(file, buffer, size);
+  filesystem_file_destroy(file);
+  buffer[size] = 0;
+  size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
+  ZuArray<char*> arguments = {};
+  for (u64 i = 0; i < size; ++i) {
+    if (buffer[i] && (i == 0 || !buffer[i - 1])) zu_array_push(&arguments, buffer + i);
+  }
+  if (arguments.count > 0x7FFFFFFFu)
+    sys_exit(-1, "Argument file '%s' holds too many arguments, aborted\n", text);
+  if (arguments.count > 0)
+    command_option_parse_arguments((i32)arguments.count, arguments.data, lenient, state, 0,
+                                   kind == kOptionalLineFile);
+  zu_array_destroy(&arguments);
+  sys_free(buffer);
+}
+
+}  // namespace
+
+void command_option_apply_working_dir(CommandOptionParseState* state) {
+  if (state->working_dir_applied || !command_option_is_set(&g_working_dir)) return;
+  state->working_dir_applied = 1;
+  const char* folder = zu_string_text(command_option_value(&g_working_dir, 0));
+  HostContext* host = zu_host();
+  // Every module parses the whole command line again; a relative folder
+  // must be entered once only.
+  if (host && zu_string_equal_text(&host->applied_working_dir, folder)) return;
+  if (!filesystem_set_current_directory(folder))
+    sys_exit(-1, "Cannot change to working directory '%s', aborted\n", folder);
+  if (host) zu_string_assign_range(&host->applied_working_dir, folder, folder + strlen(folder) + 1);
+}
+
+void command_option_read_argument_files(u8 lenient, CommandOptionParseState* state) {
+  for (u64 k = 0;; ++k) {
+    // Counts are taken anew each time: a nested file may add values, and
+    // the seen list keeps every file to one reading.
+    u64 line_files = command_option_count(&g_arg_file);
+    u64 optional_files = command_option_count(&g_optional_arg_file);
+    u64 space_files = command_option_count(&g_arg_file_space);
+    CommandOption** handle;
+    ArgumentFileKind kind;
+    u64 index = k;
+    if (index < line_files) {
+      handle = &g_arg_file;
+      kind = kLineFile;
+    } else if ((index -= line_files) < optional_files) {
+      handle = &g_optional_arg_file;
+      kind = kOptionalLineFile;
+    } else if ((index -= optional_files) < space_files) {
+      handle = &g_arg_file_space;
+      kind = kSpaceFile;
+    } else {
+      return;
+    }
+    // The value block may move while the nested parse adds values.
+    ZuString value;
+    zu_string_init_copy(&value, command_option_value(handle, index));
+    read_argument_file(zu_string_text(&value), kind, lenient, state);
+    zu_string_destroy(&value);
+  }
+}

@@ -1,0 +1,200 @@
+// The platform layer: every call to the operating system goes through these
+// functions, implemented for Linux in libzu_sys.so. Nothing outside zu_sys/
+// includes an operating-system header.
+#pragma once
+
+#include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+
+typedef uint8_t u8;
+typedef uint16_t u16;
+typedef uint32_t u32;
+typedef uint64_t u64;
+typedef int8_t i8;
+typedef int16_t i16;
+typedef int32_t i32;
+typedef int64_t i64;
+
+#define ZU_EXPORT __attribute__((visibility("default")))
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct ZuFile ZuFile;
+typedef struct ZuMappedFile ZuMappedFile;
+typedef struct ZuShared ZuShared;
+typedef struct ZuThread ZuThread;
+typedef struct ZuMutex ZuMutex;
+typedef struct ZuCond ZuCond;
+typedef struct ZuTls ZuTls;
+typedef struct ZuAtomic ZuAtomic;
+
+// Every path a directory listing writes lives in one slot of this size.
+#define ZU_PATH_SLOT 512
+
+// ---- memory --------------------------------------------------------------
+// sys_malloc never returns null: exhausted memory ends the process.
+ZU_EXPORT void* sys_malloc(u64 size);
+ZU_EXPORT void sys_free(void* block);  // accepts null
+
+// ---- output and fatal errors ---------------------------------------------
+// In every format "%#T" prints an ISO-8601 UTC time stamp with milliseconds
+// and takes no argument.
+//
+// sys_exit flushes every open file, prints the message to standard error
+// (adding a line feed when it has none) and ends the process with the low
+// eight bits of code: -1 gives status 255.
+ZU_EXPORT __attribute__((noreturn)) void sys_exit(i32 code, const char* format, ...);
+ZU_EXPORT i32 sys_printf(const char* format, ...);
+ZU_EXPORT i32 sys_snprintf(char* buffer, u64 size, const char* format, ...);
+// A log line on standard output; log_type names the subsystem.
+ZU_EXPORT i32 sys_printf_logtype(const char* log_type, const char* format, ...);
+
+// ---- text (NUL-terminated; searches return a pointer into text or null) ---
+ZU_EXPORT u64 sys_strlen(const char* text);
+ZU_EXPORT bool sys_strequal(const char* a, const char* b);
+ZU_EXPORT bool sys_strend(const char* text, const char* suffix);
+ZU_EXPORT bool sys_strbegin(const char* text, const char* prefix);
+ZU_EXPORT char* sys_strchr(const char* text, i32 c);
+ZU_EXPORT char* sys_strrchr(const char* text, i32 c);
+// Searches from start backwards to the beginning of text, start included.
+ZU_EXPORT char* sys_strchr_rev(const char* text, const char* start, i32 c);
+// The last character of text that is one of set.
+ZU_EXPORT char* sys_strrpbrk(const char* text, const char* set);
+ZU_EXPORT char* sys_strstr(const char* text, const char* needle);
+ZU_EXPORT i32 sys_strncmp(const char* a, const char* b, u64 count);
+// Copies at most size - 1 characters and always ends destination with a NUL
+// (when size is not 0).
+ZU_EXPORT char* sys_strncpy(char* destination, const char* source, u64 size);
+// Replaces, in place, every character of set in text by replacement. The
+// length of text is taken before anything is replaced, so a replacement of 0
+// reaches the whole text.
+ZU_EXPORT void sys_strreplace_any(char* text, const char* set, char replacement);
+
+// ---- numbers -------------------------------------------------------------
+// Read an optional sign and the longest run of digits of base; end (may be
+// null) receives the first character not read. Values beyond the range
+// saturate.
+ZU_EXPORT i64 sys_atoi(const char* text, u32 base, const char** end);
+ZU_EXPORT u64 sys_atou(const char* text, u32 base, const char** end);
+// Write value into buffer (NUL-terminated, cut to size - 1 characters);
+// return the number of characters the whole text has.
+ZU_EXPORT u32 sys_itoa(i64 value, char* buffer, u64 size, u32 base);
+ZU_EXPORT u32 sys_utoa(u64 value, char* buffer, u64 size, u32 base);
+
+// ---- files ---------------------------------------------------------------
+// mode 0: read an existing file; mode 1: create or truncate for writing,
+// creating missing parent folders. Null on failure (a folder is no file).
+// Writes are buffered; a seek or the destroy flushes.
+ZU_EXPORT ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags);
+// Closes the file; false when any write to it failed.
+ZU_EXPORT bool filesystem_file_destroy(ZuFile* file);
+ZU_EXPORT u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size);
+// Returns the number of bytes taken: less than size after a write error.
+ZU_EXPORT u64 filesystem_file_write(ZuFile* file, const void* data, u64 size);
+ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
+ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);
+
+// ---- paths ---------------------------------------------------------------
+#define ZU_ATTR_EXISTS 1u
+#define ZU_ATTR_READABLE_FILE 2u
+// Bit 0: the path exists. Bit 1 too: it is a file that can be opened.
+ZU_EXPORT u32 filesystem_get_attr(const char* path);
+// Nanoseconds since 1970; 0 when the path does not exist.
+ZU_EXPORT u64 filesystem_get_last_modified_time(const char* path);
+// Creates the destination's missing parent folders.
+ZU_EXPORT bool filesystem_copy_file(const char* destination, const char* source, bool overwrite);
+// Makes destination a copy of the folder source: every file copied (missing
+// folders created), files of destination that source lacks removed.
+// Relative paths are taken from working_dir when it is not null or empty.
+ZU_EXPORT bool filesystem_mirror_directory(const char* destination, const char* source,
+                                           const char* working_dir);
+// Lists the files below directory (descending into subfolders when recursive;
+// folders themselves only with include_directories), sorted bytewise by path.
+// directory is taken relative to base_directory unless it is absolute; every
+// path written begins with directory exactly as given. With slots null it
+// returns the number of paths; otherwise it writes at most capacity of them,
+// one per 512-byte slot, and returns the number written. A folder that does
+// not exist yields nothing. A path that does not fit a slot ends the process.
+ZU_EXPORT u64 filesystem_list_directory_files(const char* directory, const char* base_directory,
+                                              bool recursive, bool include_directories,
+                                              char (*slots)[ZU_PATH_SLOT], u64 capacity);
+// The resolved path of the running executable, and its folder ending in '/'.
+ZU_EXPORT const char* filesystem_get_exe_path(void);
+ZU_EXPORT const char* filesystem_get_exe_dir(void);
+ZU_EXPORT bool filesystem_set_current_directory(const char* path);
+
+// ---- mapped files --------------------------------------------------------
+ZU_EXPORT ZuMappedFile* filesystem_mapped_file_create(const char* path);
+// The whole file, read-only, valid until the mapping is destroyed. An empty
+// file gives a valid pointer and size 0.
+ZU_EXPORT const void* filesystem_mapped_file_get_memory(ZuMappedFile* mapping, u64* size);
+ZU_EXPORT void filesystem_mapped_file_destroy(ZuMappedFile* mapping);
+
+// ---- shared libraries ----------------------------------------------------
+// Loads "<folder of the executable>/<name>.x86_64" and, when it exports
+// shared_init, calls it with context. Null on failure.
+ZU_EXPORT ZuShared* shared_shared_create(const char* name, u32 flags, const void* context);
+ZU_EXPORT const char* shared_shared_get_name(ZuShared* shared);
+ZU_EXPORT void* shared_shared_load_function(ZuShared* shared, const char* symbol);
+ZU_EXPORT void shared_shared_destroy(ZuShared* shared);
+// Why the last shared_shared_create on this thread failed.
+ZU_EXPORT const char* shared_shared_last_error(void);
+
+// ---- threads -------------------------------------------------------------
+typedef u32 (*ZuThreadFunction)(void* argument);
+// name: shown by debuggers (cut to 15 characters); processor: the processor
+// the thread is pinned to (no pinning when it is not below the processor
+// count).
+ZU_EXPORT ZuThread* thread_thread_create(ZuThreadFunction function, void* argument,
+                                         const char* name, u64 processor);
+ZU_EXPORT u32 thread_thread_join(ZuThread* thread);
+ZU_EXPORT void thread_thread_destroy(ZuThread* thread);
+
+// Re-entrant: a thread may lock a mutex it holds.
+ZU_EXPORT ZuMutex* thread_mutex_create(void);
+ZU_EXPORT void thread_mutex_destroy(ZuMutex* mutex);
+ZU_EXPORT void thread_mutex_lock(ZuMutex* mutex);
+ZU_EXPORT void thread_mutex_unlock(ZuMutex* mutex);
+
+// The waits release the mutex, which the caller holds exactly once.
+ZU_EXPORT ZuCond* thread_cond_create(void);
+ZU_EXPORT void thread_cond_destroy(ZuCond* cond);
+ZU_EXPORT void thread_cond_wait(ZuCond* cond, ZuMutex* mutex);
+// False when the time ran out.
+ZU_EXPORT bool thread_cond_wait_time(ZuCond* cond, ZuMutex* mutex, u32 milliseconds);
+ZU_EXPORT void thread_cond_wake_all(ZuCond* cond);
+
+ZU_EXPORT ZuTls* thread_tls_create(void);
+ZU_EXPORT void thread_tls_destroy(ZuTls* tls);
+ZU_EXPORT void* thread_tls_get(ZuTls* tls);
+ZU_EXPORT void thread_tls_set(ZuTls* tls, void* value);
+
+ZU_EXPORT ZuAtomic* thread_atomic_create(void);
+ZU_EXPORT void thread_atomic_destroy(ZuAtomic* atomic);
+ZU_EXPORT u64 thread_atomic_get(ZuAtomic* atomic);
+// Returns the new value.
+ZU_EXPORT u64 thread_atomic_increment(ZuAtomic* atomic);
+
+// Processors this process may run on.
+ZU_EXPORT u32 thread_util_hardware_concurrency(void);
+ZU_EXPORT void threadlocal_sleep(u32 milliseconds);
+
+// ---- process ---------------------------------------------------------------
+// The process's arguments, the program first.
+ZU_EXPORT void sys_get_argc_argv(i32* argc, char*** argv);
+// Replaces what sys_get_argc_argv gives (for hosts that build their own).
+ZU_EXPORT void sys_set_argc_argv(i32 argc, char** argv);
+
+// ---- hashing ---------------------------------------------------------------
+// 64-bit, equal in every process and run; archives depend on these values.
+// zu_hash_s with seed 0 equals zu_hash.
+ZU_EXPORT u64 zu_hash(const void* data, u64 size);
+ZU_EXPORT u64 zu_hash_s(const void* data, u64 size, u64 seed);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "zu_sort.h"
+
+namespace {
+struct Record24 {
+  u64 key;
+  u64 a, b;
+};
+struct Record48 {
+  u64 key;
+  u64 fields[3];
+  ZuArray<u64> list;
+};
+static_assert(sizeof(Record48) == 48, "the command table's record size");
+}  // namespace
+
+TEST(ZuSort, UnsignedKeysAscendingAndSmallRanges) {
+  ZuArray<Record24> records = {};
+  zu_sort_array(&records);  // empty
+  zu_array_push(&records, Record24{5, 1, 1});
+  zu_sort_array(&records);  // one element
+  EXPECT_EQ(records.data[0].key, 5u);
+  std::mt19937_64 random(42);
+  std::vector<u64> keys = {0x8000000000000000ull, 1, UINT64_MAX, 7, 7, 0};
+  for (int i = 0; i < 1000; ++i) keys.push_back(random());
+  for (u64 key : keys) zu_array_push(&records, Record24{key, key ^ 1, 0});
+  zu_sort_array(&records);
+  keys.push_back(5);
+  std::sort(keys.begin(), keys.end());
+  ASSERT_EQ(records.count, keys.size());
+  for (u32 i = 0; i < records.count; ++i) {
+    ASSERT_EQ(records.data[i].key, keys[i]);
+    if (records.data[i].key != 5) {
+      ASSERT_EQ(records.data[i].a, keys[i] ^ 1);
+    }
+  }
+  EXPECT_EQ(records.data[records.count - 1].key, UINT64_MAX);
+  zu_array_destroy(&records);
+}
+
+TEST(ZuSort, SortedAndReversedInputStayShallowAndCorrect) {
+  std::vector<Record24> records(200000);
+  for (u64 i = 0; i < records.size(); ++i) records[i].key = records.size() - i;
+  zu_sort(records.data(), records.data() + records.size() - 1);
+  for (u64 i = 0; i < records.size(); ++i) ASSERT_EQ(records[i].key, i + 1);
+  zu_sort(records.data(), records.data() + records.size() - 1);
+  for (u64 i = 0; i < records.size(); ++i) ASSERT_EQ(records[i].key, i + 1);
+}
+
+TEST(ZuSort, BinarySearchOverRecordsWithArrays) {
+  ZuArray<Record48> table = {};
+  EXPECT_EQ(zu_binary_search(&table, 1), nullptr);
+  for (u64 key : std::vector<u64>{UINT64_MAX, 3, 0x8000000000000000ull, 9}) {
+    Record48* record = zu_array_push_zeroed(&table);
+    record->key = key;
+    zu_array_push(&record->list, key);
+  }
+  zu_sort_array(&table);
+  for (u64 key : std::vector<u64>{UINT64_MAX, 3, 0x8000000000000000ull, 9}) {
+    Record48* found = zu_binary_search(&table, key);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->list.data[0], key);  // the array moved with its record
+  }
+  for (u64 key : std::vector<u64>{0, 4, UINT64_MAX - 1}) EXPECT_EQ(zu_binary_search(&table, key), nullptr);
+  for (u32 i = 0; i < table.count; ++i) zu_array_destroy(&table.data[i].list);
+  zu_array_destroy(&table);
+}

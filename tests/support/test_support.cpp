@@ -1,0 +1,68 @@
+#include "test_support.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "command_option.h"
+
+std::string exit_message(const std::string& message) {
+  std::string text = message;
+  if (text.empty() || text.back() != '\n') text += '\n';
+  std::string pattern = "^";
+  for (char c : text) {
+    if (strchr("\\^$.|?*+()[]{}", c)) pattern += '\\';
+    pattern += c;
+  }
+  return pattern + "$";
+}
+
+TempDir::TempDir(const char* name) {
+  std::string base = std::filesystem::temp_directory_path().string() + "/" + name + " XXXXXX";
+  std::vector<char> buffer(base.begin(), base.end());
+  buffer.push_back(0);
+  if (!mkdtemp(buffer.data())) abort();
+  path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::string& path, const std::string& contents) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << contents;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+TestHost::TestHost() {
+  memset((void*)&host_, 0, sizeof(host_));
+  host_.option_lock = thread_mutex_create();
+  host_.parse_command_line = 1;
+  zu_set_host(&host_);
+}
+
+TestHost::~TestHost() {
+  zu_set_host(nullptr);
+  thread_mutex_destroy(host_.option_lock);
+  zu_string_destroy(&host_.applied_working_dir);
+}
+
+void parse_arguments(const std::vector<std::string>& args, bool lenient) {
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  command_option_parse((i32)argv.size(), argv.data(), lenient ? 1 : 0);
+}

@@ -1,0 +1,45 @@
+// Helpers shared by the tests: temporary folders, files, and the exact text
+// of a fatal message for death tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host_context.h"
+#include "zu_sys.h"
+
+// A regular expression that matches exactly what sys_exit prints for message.
+std::string exit_message(const std::string& message);
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  explicit TempDir(const char* name = "tov test");
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+void write_file(const std::string& path, const std::string& contents);
+std::string read_file(const std::string& path);
+
+// A host context with the creation defaults, installed as this test
+// program's host for its lifetime.
+class TestHost {
+ public:
+  TestHost();
+  ~TestHost();
+  HostContext* get() { return &host_; }
+
+ private:
+  HostContext host_;
+};
+
+// Parses args (without program name) as a module's shared_init would.
+void parse_arguments(const std::vector<std::string>& args, bool lenient = true);

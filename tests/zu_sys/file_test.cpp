@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "test_support.h"
+#include "zu_sys.h"
+
+TEST(File, CreateForWritingMakesParentFoldersAndTruncates) {
+  TempDir dir;
+  std::string path = dir / "intermediate/../build.ninja";
+  // The parent of ".." does not exist yet on a first build.
+  ZuFile* file = filesystem_file_create(path.c_str(), 1, 0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(filesystem_file_write(file, "abc", 3), 3u);
+  EXPECT_TRUE(filesystem_file_destroy(file));
+  EXPECT_EQ(read_file(dir / "build.ninja"), "abc");
+  file = filesystem_file_create(path.c_str(), 1, 0);
+  EXPECT_TRUE(filesystem_file_destroy(file));
+  EXPECT_EQ(read_file(dir / "build.ninja"), "");
+}
+
+TEST(File, BufferedWritesOfEverySizeArriveInOrder) {
+  TempDir dir;
+  std::string path = dir / "out.bin";
+  std::string expected;
+  ZuFile* file = filesystem_file_create(path.c_str(), 1, 0);
+  for (int round = 0; round < 200; ++round) {
+    std::string piece((size_t)(round * 997) % 70000 + 1, (char)('a' + round % 26));
+    EXPECT_EQ(filesystem_file_write(file, piece.data(), piece.size()), piece.size());
+    expected += piece;
+  }
+  EXPECT_EQ(filesystem_file_size(file), expected.size());  // size flushes
+  EXPECT_TRUE(filesystem_file_destroy(file));
+  EXPECT_EQ(read_file(path), expected);
+}
+
+TEST(File, SeekFlushesAndOverwrites) {
+  TempDir dir;
+  std::string path = dir / "archive";
+  ZuFile* file = filesystem_file_create(path.c_str(), 1, 0);
+  EXPECT_TRUE(filesystem_file_seek(file, 8));
+  filesystem_file_write(file, "data", 4);
+  EXPECT_TRUE(filesystem_file_seek(file, 0));
+  filesystem_file_write(file, "HEADER!!", 8);
+  EXPECT_TRUE(filesystem_file_destroy(file));
+  EXPECT_EQ(read_file(path), "HEADER!!data");
+}
+
+TEST(File, ReadWholeFileAndFailures) {
+  TempDir dir;
+  write_file(dir / "in.txt", "hello");
+  ZuFile* file = filesystem_file_create((dir / "in.txt").c_str(), 0, 0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(filesystem_file_size(file), 5u);
+  char buffer[16] = {};
+  EXPECT_EQ(filesystem_file_read(file, buffer, sizeof(buffer)), 5u);
+  EXPECT_STREQ(buffer, "hello");
+  EXPECT_EQ(filesystem_file_write(file, "x", 1), 0u);  // opened for reading
+  filesystem_file_destroy(file);
+  EXPECT_EQ(filesystem_file_create((dir / "missing").c_str(), 0, 0), nullptr);
+  EXPECT_EQ(filesystem_file_create(dir.path().c_str(), 0, 0), nullptr);  // a folder
+  EXPECT_EQ(filesystem_file_create(dir.path().c_str(), 1, 0), nullptr);
+}
+
+TEST(Paths, AttributeBitsAndModificationTime) {
+  TempDir dir;
+  write_file(dir / "f", "x");
+  EXPECT_EQ(filesystem_get_attr((dir / "f").c_str()), 3u);
+  EXPECT_EQ(filesystem_get_attr(dir.path().c_str()), 1u);
+  EXPECT_EQ(filesystem_get_attr((dir / "none").c_str()), 0u);
+  struct timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / "f").c_str(), times, 0), 0);
+  EXPECT_EQ(filesystem_get_last_modified_time((dir / "f").c_str()), 1700000000123456789ull);
+  EXPECT_EQ(filesystem_get_last_modified_time((dir / "none").c_str()), 0u);
+}
+
+TEST(Paths, CopyFileCreatesParentsAndHonoursOverwrite) {
+  TempDir dir;
+  std::string big(300000, 'q');
+  write_file(dir / "src.bin", big);
+  std::string target = dir / "a/b/c/dst.bin";
+  EXPECT_TRUE(filesystem_copy_file(target.c_str(), (dir / "src.bin").c_str(), true));
+  EXPECT_EQ(read_file(target), big);
+  write_file(dir / "src.bin", "short");
+  EXPECT_FALSE(filesystem_copy_file(target.c_str(), (dir / "src.bin").c_str(), false));
+  EXPECT_EQ(read_file(target), big);
+  EXPECT_TRUE(filesystem_copy_file(target.c_str(), (dir / "src.bin").c_str(), true));
+  EXPECT_EQ(read_file(target), "short");
+  EXPECT_FALSE(filesystem_copy_file(target.c_str(), (dir / "missing").c_str(), true));
+}
+
+TEST(Paths, MirrorDirectoryCopiesTreeAndDropsExtraFiles) {
+  TempDir dir;
+  write_file(dir / "src/a.txt", "A");
+  write_file(dir / "src/sub/b.txt", "B");
+  write_file(dir / "dst/stale.txt", "old");
+  EXPECT_TRUE(filesystem_mirror_directory("dst", "src", dir.path().c_str()));
+  EXPECT_EQ(read_file(dir / "dst/a.txt"), "A");
+  EXPECT_EQ(read_file(dir / "dst/sub/b.txt"), "B");
+  EXPECT_EQ(filesystem_get_attr((dir / "dst/stale.txt").c_str()), 0u);
+  EXPECT_FALSE(filesystem_mirror_directory("dst", "nothing", dir.path().c_str()));
+}
+
+TEST(Paths, ExecutablePathAndFolder) {
+  std::string path = filesystem_get_exe_path();
+  std::string folder = filesystem_get_exe_dir();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_EQ(path.substr(0, folder.size()), folder);
+  EXPECT_EQ(path.substr(folder.size()), "zu_sys_test");
+}
+
+TEST(MappedFile, WholeFileReadOnlyAndEmptyFile) {
+  TempDir dir;
+  write_file(dir / "data", "mapped bytes");
+  ZuMappedFile* mapping = filesystem_mapped_file_create((dir / "data").c_str());
+  ASSERT_NE(mapping, nullptr);
+  u64 size = 0;
+  const char* memory = (const char*)filesystem_mapped_file_get_memory(mapping, &size);
+  EXPECT_EQ(std::string(memory, size), "mapped bytes");
+  filesystem_mapped_file_destroy(mapping);
+
+  write_file(dir / "empty", "");
+  mapping = filesystem_mapped_file_create((dir / "empty").c_str());
+  ASSERT_NE(mapping, nullptr);
+  size = 99;
+  EXPECT_NE(filesystem_mapped_file_get_memory(mapping, &size), nullptr);
+  EXPECT_EQ(size, 0u);
+  filesystem_mapped_file_destroy(mapping);
+
+  EXPECT_EQ(filesystem_mapped_file_create((dir / "missing").c_str()), nullptr);
+  EXPECT_EQ(filesystem_mapped_file_create(dir.path().c_str()), nullptr);
+}
+
+TEST(Shared, MissingModuleFailsWithAReason) {
+  EXPECT_EQ(shared_shared_create("no_such_module", 1, nullptr), nullptr);
+  EXPECT_NE(std::string(shared_shared_last_error()).find("no_such_module.x86_64"),
+            std::string::npos);
+  EXPECT_EQ(shared_shared_create("../escape", 1, nullptr), nullptr);
+}

@@ -1,0 +1,28 @@
+#include "internal.h"
+
+namespace {
+
+i32 g_argc;
+char** g_argv;
+
+// The C library hands every shared library's initialisers the process's
+// arguments; keeping them here costs nothing at start-up.
+void capture_arguments(int argc, char** argv, char**) {
+  g_argc = argc;
+  g_argv = argv;
+}
+
+__attribute__((section(".init_array"), used)) void (*g_capture)(int, char**, char**) =
+    capture_arguments;
+
+}  // namespace
+
+void sys_get_argc_argv(i32* argc, char*** argv) {
+  *argc = g_argc;
+  *argv = g_argv;
+}
+
+void sys_set_argc_argv(i32 argc, char** argv) {
+  g_argc = argc;
+  g_argv = argv;
+}

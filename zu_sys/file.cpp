@@ -1,0 +1,139 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "internal.h"
+
+// Writes gather here so that a build file or an archive written in many
+// small pieces costs few system calls.
+constexpr u64 kWriteBuffer = 64 * 1024;
+
+struct ZuFile {
+  int descriptor;
+  u32 mode;
+  bool failed;      // a write or flush failed; sticky until the file is closed
+  u64 buffered;     // bytes waiting in buffer
+  char* buffer;     // kWriteBuffer bytes, files opened for writing only
+  ZuFile* previous; // the list of open files, for file_flush_all
+  ZuFile* next;
+};
+
+namespace {
+
+pthread_mutex_t g_open_files_lock = PTHREAD_MUTEX_INITIALIZER;
+ZuFile* g_open_files = nullptr;
+
+bool write_descriptor(ZuFile* file, const char* data, u64 size) {
+  while (size > 0) {
+    ssize_t written = write(file->descriptor, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      file->failed = true;
+      return false;
+    }
+    data += written;
+    size -= (u64)written;
+  }
+  return true;
+}
+
+bool flush(ZuFile* file) {
+  if (file->buffered == 0) return !file->failed;
+  u64 size = file->buffered;
+  file->buffered = 0;
+  return write_descriptor(file, file->buffer, size) && !file->failed;
+}
+
+}  // namespace
+
+void file_flush_all(void) {
+  pthread_mutex_lock(&g_open_files_lock);
+  for (ZuFile* file = g_open_files; file; file = file->next) flush(file);
+  pthread_mutex_unlock(&g_open_files_lock);
+}
+
+ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
+  (void)flags;
+  int descriptor;
+  if (mode == 0) {
+    descriptor = open(path, O_RDONLY | O_CLOEXEC);
+  } else {
+    descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (descriptor < 0 && errno == ENOENT && path_create_parents(path))
+      descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  }
+  if (descriptor < 0) return nullptr;
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(descriptor);
+    return nullptr;
+  }
+  ZuFile* file = (ZuFile*)sys_malloc(sizeof(ZuFile));
+  memset(file, 0, sizeof(*file));
+  file->descriptor = descriptor;
+  file->mode = mode;
+  if (mode != 0) file->buffer = (char*)sys_malloc(kWriteBuffer);
+  pthread_mutex_lock(&g_open_files_lock);
+  file->next = g_open_files;
+  if (g_open_files) g_open_files->previous = file;
+  g_open_files = file;
+  pthread_mutex_unlock(&g_open_files_lock);
+  return file;
+}
+
+bool filesystem_file_destroy(ZuFile* file) {
+  if (!file) return false;
+  pthread_mutex_lock(&g_open_files_lock);
+  if (file->previous) file->previous->next = file->next;
+  else g_open_files = file->next;
+  if (file->next) file->next->previous = file->previous;
+  pthread_mutex_unlock(&g_open_files_lock);
+  bool ok = flush(file);
+  if (close(file->descriptor) != 0 && file->mode != 0) ok = false;
+  sys_free(file->buffer);
+  sys_free(file);
+  return ok;
+}
+
+u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size) {
+  u64 done = 0;
+  while (done < size) {
+    ssize_t got = read(file->descriptor, (char*)buffer + done, size - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (got == 0) break;
+    done += (u64)got;
+  }
+  return done;
+}
+
+u64 filesystem_file_write(ZuFile* file, const void* data, u64 size) {
+  if (file->mode == 0 || file->failed) return 0;
+  if (file->buffered + size <= kWriteBuffer) {
+    memcpy(file->buffer + file->buffered, data, size);
+    file->buffered += size;
+    return size;
+  }
+  if (!flush(file)) return 0;
+  if (size >= kWriteBuffer) return write_descriptor(file, (const char*)data, size) ? size : 0;
+  memcpy(file->buffer, data, size);
+  file->buffered = size;
+  return size;
+}
+
+u64 filesystem_file_size(ZuFile* file) {
+  if (file->mode != 0) flush(file);
+  struct stat info;
+  if (fstat(file->descriptor, &info) != 0) return 0;
+  return (u64)info.st_size;
+}
+
+bool filesystem_file_seek(ZuFile* file, u64 offset) {
+  if (file->mode != 0 && !flush(file)) return false;
+  return lseek(file->descriptor, (off_t)offset, SEEK_SET) == (off_t)offset;
+}
