@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "call_log.h"
+#include "reactor.h"
+#include "test_support.h"
+
+namespace {
+
+class Loader : public testing::Test {
+ protected:
+  void SetUp() override {
+    reactor_create(&host_);
+    zu_set_host(&host_);
+    call_log_clear();
+  }
+  void TearDown() override {
+    reactor_destroy(&host_);
+    zu_set_host(nullptr);
+  }
+  std::string names() {
+    std::string text;
+    for (u32 i = 0; i < host_.libraries.count; ++i)
+      text += std::string(shared_shared_get_name(host_.libraries.data[i])) + " ";
+    return text;
+  }
+  HostContext host_;
+};
+
+}  // namespace
+
+TEST_F(Loader, LoadsOncePerNameAndCallsZuInitOnce) {
+  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_b", 0));
+  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_b", 0));
+  EXPECT_EQ(std::string(call_log_text()), "mod_b.zu_init(null,0)\n");
+  EXPECT_EQ(names(), "mod_b ");
+  EXPECT_TRUE(reactor_library_is_loaded(&host_.libraries, "mod_b"));
+  EXPECT_FALSE(reactor_library_is_loaded(&host_.libraries, "mod_b.x86_64"));
+  EXPECT_NE(reactor_library_function(&host_.libraries, "mod_b", "zu_init"), nullptr);
+  EXPECT_EQ(reactor_library_function(&host_.libraries, "mod_b", "no_such_symbol"), nullptr);
+  EXPECT_EQ(reactor_library_function(&host_.libraries, "mod_c", "zu_init"), nullptr);
+  EXPECT_EQ(reactor_find_library(&host_.libraries, "mod_b"), host_.libraries.data[0]);
+}
+
+TEST_F(Loader, DepsAreQueuedOnceAndCrossLinkedInOrderThenReloadedAndUnloaded) {
+  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_a", 0));
+  EXPECT_EQ(names(), "mod_a mod_c mod_b ");
+  EXPECT_EQ(std::string(call_log_text()),
+            "mod_a.zu_init(null,0)\n"
+            "mod_c.link(mod_a)\n"
+            "mod_a.link(mod_c)\n"
+            "mod_c.zu_init(null,0)\n"
+            "mod_b.link(mod_a)\n"
+            "mod_a.link(mod_b)\n"
+            "mod_b.link(mod_c)\n"
+            "mod_c.link(mod_b)\n"
+            "mod_b.zu_init(null,0)\n");
+
+  call_log_clear();
+  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_c", 1));
+  EXPECT_EQ(names(), "mod_a mod_c mod_b ");  // the same slot
+  EXPECT_EQ(std::string(call_log_text()),
+            "mod_c.zu_fini(1)\n"
+            "mod_c.link(mod_a)\n"
+            "mod_a.link(mod_c)\n"
+            "mod_c.link(mod_b)\n"
+            "mod_b.link(mod_c)\n"
+            "mod_c.zu_init(mod_c-state,1)\n");
+
+  call_log_clear();
+  reactor_unload_libraries(&host_.libraries);
+  EXPECT_EQ(std::string(call_log_text()), "mod_a.zu_fini(0)\nmod_c.zu_fini(0)\nmod_b.zu_fini(0)\n");
+  EXPECT_EQ(host_.libraries.count, 0u);
+  EXPECT_EQ(host_.libraries.data, nullptr);
+}
+
+TEST_F(Loader, MissingModuleLeavesNoSlotAndPrintsTheFailureLine) {
+  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_b", 0));
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(reactor_load_library(&host_.libraries, "mod_missing", 0));
+  fflush(stdout);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.rfind("Loading library mod_missing FAILED\n", 0), 0u) << out;
+  EXPECT_EQ(names(), "mod_b ");
+  for (u32 i = 0; i < host_.libraries.count; ++i) EXPECT_NE(host_.libraries.data[i], nullptr);
+}
