@@ -73,6 +73,11 @@ void zu_string_init_range(ZuString* s, const char* first, const char* last) {
   zu_string_append_range(s, first, last);
 }
 
+void zu_string_init_text(ZuString* s, const char* first, const char* last) {
+  zu_string_zero(s);
+  zu_string_add_range(s, first, last);
+}
+
 bool zu_string_assign(ZuString* s, const ZuString* other) {
   const char* data = zu_string_data(other);
   return zu_string_assign_range(s, data, data + zu_string_length(other));

@@ -58,6 +58,8 @@ void zu_string_init_empty(ZuString* s);
 void zu_string_init(ZuString* s, const char* text);
 void zu_string_init_copy(ZuString* s, const ZuString* other);
 void zu_string_init_range(ZuString* s, const char* first, const char* last);
+// The text [first, last) and a terminator.
+void zu_string_init_text(ZuString* s, const char* first, const char* last);
 
 bool zu_string_assign(ZuString* s, const ZuString* other);
 bool zu_string_assign_range(ZuString* s, const char* first, const char* last);

@@ -1,0 +1,44 @@
+// The command table: every command that Ninja can run through
+// --tov-command, sorted by name hash, filled during start-up.
+#pragma once
+
+#include "tov/tov_build.h"
+
+struct RuleInvocationGroup {
+  ZuString name;
+  ZuArray<ZuString> patterns;  // "*.h"
+};
+
+struct RuleInvocation {
+  u64 hash;  // zu_hash of the name's text
+  const char* name;
+  RuleInvocationHandler handler;
+  u8 opens_files;  // inputs read whole, outputs created, before the handler
+  u8 has_depfile;  // statements get an out_depfile variable
+  u8 has_rspfile;  // statements get an out_rspfile variable
+  ZuArray<RuleInvocationGroup> groups;
+};
+static_assert(sizeof(RuleInvocation) == 48, "the command table's records are 48 bytes");
+
+void zu_destroy(RuleInvocationGroup* group);
+void zu_copy(RuleInvocationGroup* destination, const RuleInvocationGroup* source);
+
+const ZuArray<RuleInvocation>* rule_invocation_table(void);
+// The command whose name has hash, or null.
+const RuleInvocation* find_rule_invocation(u64 hash);
+
+// Runs one command with the step's inputs and outputs; returns its result.
+u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
+                const char* intermediate_dir);
+
+// The built-in commands, registered by zu_init after the build rules.
+void register_builtin_commands(void);
+
+// The handlers of the built-in commands.
+u32 command_copy(CommandContext* context);
+u32 command_mirror_dir(CommandContext* context);
+u32 command_nullterminate(CommandContext* context);
+u32 command_nullterminate_newlines(CommandContext* context);
+u32 command_pack(CommandContext* context);
+u32 command_fileinfo(CommandContext* context);
+u32 command_cxx(CommandContext* context);

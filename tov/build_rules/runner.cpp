@@ -1,0 +1,70 @@
+// Runs the one command a build step names: its inputs and outputs come as
+// option values (possibly from an argument file), and commands that open
+// files get their inputs read and their outputs created first.
+#include "command_option.h"
+#include "invocations.h"
+
+ZU_COMMAND_OPTION(g_command_in_file, 0, "tov-command-in-file", "Input file(s) for command",
+                  kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_command_out_file, 0, "tov-command-out-file", "Output file(s) for command",
+                  kOptionMany, kOptionString);
+
+namespace {
+void* g_user_data;
+}  // namespace
+
+void* tov_get_current_build_rule_user_data(void) { return g_user_data; }
+
+void tov_set_current_build_rule_user_data(void* value) { g_user_data = value; }
+
+u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
+                const char* intermediate_dir) {
+  const RuleInvocation* invocation = find_rule_invocation(zu_hash(name, strlen(name)));
+  if (!invocation) sys_exit(-1, "Couldn't find command named '%s' in invocation entries", name);
+
+  u64 input_count = command_option_count(&g_command_in_file);
+  CommandInput* inputs = (CommandInput*)sys_malloc(input_count * sizeof(CommandInput) + 1);
+  memset((void*)inputs, 0, input_count * sizeof(CommandInput));
+  for (u64 i = 0; i < input_count; ++i) {
+    const char* path = zu_string_text(command_option_value(&g_command_in_file, i));
+    const char* next = i + 1 < input_count
+                           ? zu_string_text(command_option_value(&g_command_in_file, i + 1))
+                           : "<no next file>";
+    if ((filesystem_get_attr(path) & 3u) != 3u)
+      sys_exit(-1, "Couldn't find file '%s' (next file is '%s'), exiting...", path, next);
+    inputs[i].path = path;
+    if (!invocation->opens_files) continue;
+    ZuFile* file = filesystem_file_create(path, 0, 0);
+    if (!file) sys_exit(-1, "Couldn't open '%s' for reading, exiting...", path);
+    u64 size = filesystem_file_size(file);
+    if (size > 0xFFFFFFFEull)
+      sys_exit(-1, "ERROR: '%s' is larger than 4 GiB, exiting...", path);
+    zu_array_resize(&inputs[i].data, size);
+    if (filesystem_file_read(file, inputs[i].data.data, size) != size)
+      sys_exit(-1, "Couldn't open '%s' for reading, exiting...", path);
+    filesystem_file_destroy(file);
+  }
+
+  u64 output_count = command_option_count(&g_command_out_file);
+  CommandOutput* outputs = (CommandOutput*)sys_malloc(output_count * sizeof(CommandOutput) + 1);
+  for (u64 i = 0; i < output_count; ++i) {
+    outputs[i].path = zu_string_text(command_option_value(&g_command_out_file, i));
+    outputs[i].file = invocation->opens_files ? filesystem_file_create(outputs[i].path, 1, 0)
+                                              : nullptr;
+    if (invocation->opens_files && !outputs[i].file)
+      sys_exit(-1, "ERROR: Couldn't open '%s' for writing, exiting...", outputs[i].path);
+  }
+
+  CommandContext context = {inputs,     input_count, outputs,         output_count,
+                            working_dir, sdk_dir,    intermediate_dir};
+  u32 result = invocation->handler(&context);
+
+  for (u64 i = 0; i < output_count; ++i) {
+    if (outputs[i].file && !filesystem_file_destroy(outputs[i].file))
+      sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?), exiting...", outputs[i].path);
+  }
+  for (u64 i = 0; i < input_count; ++i) zu_array_destroy(&inputs[i].data);
+  sys_free(inputs);
+  sys_free(outputs);
+  return result;
+}

@@ -1,0 +1,130 @@
+#include "build_rule_table.h"
+
+#include "log.h"
+#include "zu_sort.h"
+
+namespace {
+ZuArray<BuildRule> g_rules;
+
+u64 ending_hash_of(const BuildRule* rule) { return rule->ending_hash; }
+}  // namespace
+
+void zu_destroy(BuildRuleOutput* output) { zu_string_destroy(&output->ending); }
+
+void zu_copy(BuildRuleOutput* destination, const BuildRuleOutput* source) {
+  *destination = *source;
+  zu_string_init_copy(&destination->ending, &source->ending);
+}
+
+void zu_destroy(BuildRuleExtraInput* input) { zu_string_destroy(&input->suffix); }
+
+void zu_copy(BuildRuleExtraInput* destination, const BuildRuleExtraInput* source) {
+  *destination = *source;
+  zu_string_init_copy(&destination->suffix, &source->suffix);
+}
+
+void zu_destroy(BuildRule* rule) {
+  zu_array_destroy(&rule->outputs);
+  zu_array_destroy(&rule->extra_inputs);
+  zu_string_destroy(&rule->invocation);
+  zu_string_destroy(&rule->command);
+  zu_string_destroy(&rule->ending);
+}
+
+void zu_copy(BuildRule* destination, const BuildRule* source) {
+  memset((void*)destination, 0, sizeof(*destination));
+  zu_string_init_copy(&destination->ending, &source->ending);
+  zu_string_init_copy(&destination->command, &source->command);
+  zu_string_init_copy(&destination->invocation, &source->invocation);
+  destination->ending_hash = source->ending_hash;
+  zu_array_assign(&destination->extra_inputs, &source->extra_inputs);
+  zu_array_assign(&destination->outputs, &source->outputs);
+  destination->aggregate = source->aggregate;
+}
+
+void build_rule_make(BuildRule* rule, const char* ending, const char* command,
+                     const char* output_ending, u16 type) {
+  memset((void*)rule, 0, sizeof(*rule));
+  zu_string_init(&rule->ending, ending);
+  zu_string_init(&rule->command, command);
+  zu_string_init_empty(&rule->invocation);
+  rule->ending_hash = zu_hash(ending, strlen(ending));
+  BuildRuleOutput* output = zu_array_push_zeroed(&rule->outputs);
+  zu_string_init(&output->ending, output_ending);
+  output->type = type;
+  output->chain = 0;
+  output->pack = 1;
+}
+
+const char* file_ending(const char* name) {
+  const char* slash = sys_strrchr(name, '/');
+  return sys_strchr(slash ? slash + 1 : name, '.');
+}
+
+const ZuArray<BuildRule>* build_rule_table(void) { return &g_rules; }
+
+void tov_register_build_rule(const BuildRule* rules, u64 count) {
+  // The records may lie inside the table: copy them before the block moves.
+  ZuArray<BuildRule> copies = {};
+  zu_array_assign_range(&copies, rules, rules + count);
+  zu_array_reserve(&g_rules, (u64)g_rules.count + count);
+  memcpy((void*)(g_rules.data + g_rules.count), (const void*)copies.data,
+         count * sizeof(BuildRule));
+  g_rules.count += (u32)count;
+  sys_free(copies.data);  // the table owns the copies' parts now
+  if (g_rules.count > 1) zu_sort_by(g_rules.data, g_rules.data + g_rules.count - 1, ending_hash_of);
+}
+
+bool find_build_rules(const char* source, const char* ending, const BuildRule** first,
+                      const BuildRule** end) {
+  u64 hash = zu_hash(ending, strlen(ending));
+  const BuildRule* hit = zu_binary_search_by(&g_rules, hash, ending_hash_of);
+  if (hit) {
+    const BuildRule* begin = g_rules.data;
+    const BuildRule* stop = g_rules.data + g_rules.count;
+    const BuildRule* low = hit;
+    const BuildRule* high = hit + 1;
+    while (low > begin && low[-1].ending_hash >= hash) --low;
+    while (high < stop && high->ending_hash <= hash) ++high;
+    *first = low;
+    *end = high;
+    return true;
+  }
+  for (u32 i = 0; i < g_rules.count; ++i) {
+    const ZuArray<BuildRuleExtraInput>* inputs = &g_rules.data[i].extra_inputs;
+    for (u32 k = 0; k < inputs->count; ++k)
+      if (inputs->data[k].suffix_hash == hash) return false;  // an extra input of a rule
+  }
+  TOV_LOG("ERROR: No rules found that matches filename '%s' with ending '%s'\n", source, ending);
+  for (u32 i = 0; i < g_rules.count; ++i) {
+    const char* known = zu_string_text(&g_rules.data[i].ending);
+    if (sys_strend(known, ending)) TOV_LOG("Did you mean '%s' instead of '%s'?\n", known, ending);
+  }
+  sys_exit(-1, "ERROR: No rules found that matches filename '%s', aborting...", source);
+}
+
+void register_builtin_build_rules(void) {
+  struct Builtin {
+    const char* ending;
+    const char* command;
+    const char* output;
+    u16 type;
+  };
+  static const Builtin kBuiltins[] = {
+      {".h", "nullterminate", ".h", TOV_TYPE_HEADER},
+      {".gen.h", "nullterminate", ".gen.h", TOV_TYPE_HEADER},
+      {".cpp", "nullterminate", ".cpp", TOV_TYPE_SOURCE},
+      {".c", "nullterminate", ".c", TOV_TYPE_SOURCE},
+      {".strtbl", "nullterminate_newlines", ".strtbl", TOV_TYPE_STRING_TABLE},
+      {".bin", "copy", ".bin", TOV_TYPE_DATA},
+      {".data.cpp", "cxx", ".bin", TOV_TYPE_DATA},
+      {".tov", "copy", ".tov", TOV_TYPE_ARCHIVE},
+  };
+  constexpr u32 kCount = sizeof(kBuiltins) / sizeof(kBuiltins[0]);
+  BuildRule rules[kCount];
+  for (u32 i = 0; i < kCount; ++i)
+    build_rule_make(rules + i, kBuiltins[i].ending, kBuiltins[i].command, kBuiltins[i].output,
+                    kBuiltins[i].type);
+  tov_register_build_rule(rules, kCount);
+  for (BuildRule& rule : rules) zu_destroy(&rule);
+}

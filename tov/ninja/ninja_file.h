@@ -1,0 +1,9 @@
+// build.ninja: the whole build of one archive.
+#pragma once
+
+#include "zu_sys.h"
+
+void write_ninja_file(const char* const* source_paths, const char* const* archive_names,
+                      u32 count, const char* out_file, const char* intermediate_dir,
+                      const char* working_dir, const char* sdk_dir, const char* const* depfiles,
+                      u32 depfile_count);

@@ -1,0 +1,14 @@
+// Writing build.ninja: text pieces, formatted lines and Ninja escaping.
+#pragma once
+
+#include "zu_string.h"
+#include "zu_sys.h"
+
+void ninja_write(ZuFile* file, const char* text);
+void ninja_write_range(ZuFile* file, const char* text, u64 size);
+// Formats into a 2048-byte buffer (longer lines are cut) and writes it.
+void ninja_writef(ZuFile* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// In place on a copy: every ':' becomes "$:", and with blanks every ' '
+// becomes "$ ".
+void ninja_escape(ZuString* text, bool blanks);
