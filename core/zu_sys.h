@@ -96,6 +96,10 @@ ZU_EXPORT u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size);
 // Returns the number of bytes taken: less than size after a write error.
 ZU_EXPORT u64 filesystem_file_write(ZuFile* file, const void* data, u64 size);
 ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
+// Appends the whole file at path to file (in the kernel where it can);
+// returns the bytes appended, and ok false when path could not be read or
+// the write failed.
+ZU_EXPORT u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok);
 ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);
 
 // ---- paths ---------------------------------------------------------------

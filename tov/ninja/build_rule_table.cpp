@@ -9,39 +9,6 @@ ZuArray<BuildRule> g_rules;
 u64 ending_hash_of(const BuildRule* rule) { return rule->ending_hash; }
 }  // namespace
 
-void zu_destroy(BuildRuleOutput* output) { zu_string_destroy(&output->ending); }
-
-void zu_copy(BuildRuleOutput* destination, const BuildRuleOutput* source) {
-  *destination = *source;
-  zu_string_init_copy(&destination->ending, &source->ending);
-}
-
-void zu_destroy(BuildRuleExtraInput* input) { zu_string_destroy(&input->suffix); }
-
-void zu_copy(BuildRuleExtraInput* destination, const BuildRuleExtraInput* source) {
-  *destination = *source;
-  zu_string_init_copy(&destination->suffix, &source->suffix);
-}
-
-void zu_destroy(BuildRule* rule) {
-  zu_array_destroy(&rule->outputs);
-  zu_array_destroy(&rule->extra_inputs);
-  zu_string_destroy(&rule->invocation);
-  zu_string_destroy(&rule->command);
-  zu_string_destroy(&rule->ending);
-}
-
-void zu_copy(BuildRule* destination, const BuildRule* source) {
-  memset((void*)destination, 0, sizeof(*destination));
-  zu_string_init_copy(&destination->ending, &source->ending);
-  zu_string_init_copy(&destination->command, &source->command);
-  zu_string_init_copy(&destination->invocation, &source->invocation);
-  destination->ending_hash = source->ending_hash;
-  zu_array_assign(&destination->extra_inputs, &source->extra_inputs);
-  zu_array_assign(&destination->outputs, &source->outputs);
-  destination->aggregate = source->aggregate;
-}
-
 void build_rule_make(BuildRule* rule, const char* ending, const char* command,
                      const char* output_ending, u16 type) {
   memset((void*)rule, 0, sizeof(*rule));

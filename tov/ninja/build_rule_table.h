@@ -5,13 +5,6 @@
 
 #include "tov/tov_build.h"
 
-void zu_destroy(BuildRuleOutput* output);
-void zu_copy(BuildRuleOutput* destination, const BuildRuleOutput* source);
-void zu_destroy(BuildRuleExtraInput* input);
-void zu_copy(BuildRuleExtraInput* destination, const BuildRuleExtraInput* source);
-void zu_destroy(BuildRule* rule);
-void zu_copy(BuildRule* destination, const BuildRule* source);
-
 // A rule with one output, its ending hash computed (the built-in rules).
 void build_rule_make(BuildRule* rule, const char* ending, const char* command,
                      const char* output_ending, u16 type);

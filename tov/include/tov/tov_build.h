@@ -56,6 +56,16 @@ enum {
   TOV_TYPE_HEADER = 4,       /* .h, .gen.h */
   TOV_TYPE_ARCHIVE = 5,      /* .tov */
   TOV_TYPE_STRING_TABLE = 6, /* .strtbl: string tables */
+  /* The engine modules' files. An ending belongs to one module only: shader
+   * sources are render's (not text), .json/.yaml/.toml are entity data, and
+   * .txt/.csv/.ini/.cfg are game data. */
+  TOV_TYPE_RENDER = 7, /* .hlsl .glsl .spv .wgsl .vert .frag .comp .shader */
+  TOV_TYPE_IMAGE = 8,  /* .png .jpg .jpeg .tga .dds .ktx2 .hdr .exr .bmp */
+  TOV_TYPE_AUDIO = 9,  /* .wav .ogg .flac .mp3 .opus */
+  TOV_TYPE_MODEL = 10, /* .gltf .glb .obj .fbx */
+  TOV_TYPE_FONT = 11,  /* .ttf .otf .woff2 */
+  TOV_TYPE_ENTITY = 12, /* .json (validated and minified) .yaml .yml .toml */
+  TOV_TYPE_GAME = 13,   /* .csv .txt .ini .cfg */
 };
 
 typedef struct BuildRuleOutput {
@@ -112,6 +122,38 @@ typedef struct RuleInvocationGroupDesc {
   const char* const* patterns; /* "*.h": files whose names end with ".h" */
   u64 pattern_count;
 } RuleInvocationGroupDesc;
+
+#ifdef __cplusplus
+/* Element operations: the engine's containers copy and destroy records
+ * member by member through these. */
+inline void zu_destroy(BuildRuleOutput* output) { zu_string_destroy(&output->ending); }
+inline void zu_copy(BuildRuleOutput* destination, const BuildRuleOutput* source) {
+  *destination = *source;
+  zu_string_init_copy(&destination->ending, &source->ending);
+}
+inline void zu_destroy(BuildRuleExtraInput* input) { zu_string_destroy(&input->suffix); }
+inline void zu_copy(BuildRuleExtraInput* destination, const BuildRuleExtraInput* source) {
+  *destination = *source;
+  zu_string_init_copy(&destination->suffix, &source->suffix);
+}
+inline void zu_destroy(BuildRule* rule) {
+  zu_array_destroy(&rule->outputs);
+  zu_array_destroy(&rule->extra_inputs);
+  zu_string_destroy(&rule->invocation);
+  zu_string_destroy(&rule->command);
+  zu_string_destroy(&rule->ending);
+}
+inline void zu_copy(BuildRule* destination, const BuildRule* source) {
+  memset((void*)destination, 0, sizeof(*destination));
+  zu_string_init_copy(&destination->ending, &source->ending);
+  zu_string_init_copy(&destination->command, &source->command);
+  zu_string_init_copy(&destination->invocation, &source->invocation);
+  destination->ending_hash = source->ending_hash;
+  zu_array_assign(&destination->extra_inputs, &source->extra_inputs);
+  zu_array_assign(&destination->outputs, &source->outputs);
+  destination->aggregate = source->aggregate;
+}
+#endif
 
 #ifdef __cplusplus
 extern "C" {

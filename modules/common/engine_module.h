@@ -1,0 +1,25 @@
+// What the engine modules share: reaching tov's registration exports through
+// the loader's cross-link, and registering rules that pack a module's files.
+#pragma once
+
+#include "tov/tov_build.h"
+
+typedef void (*RegisterBuildRule)(const BuildRule* rules, u64 count);
+typedef void (*RegisterRuleInvocation)(const char* name, RuleInvocationHandler handler,
+                                       u8 opens_files, u8 has_depfile, u8 has_rspfile,
+                                       const RuleInvocationGroupDesc* groups, u64 group_count);
+
+struct EngineModuleLink {
+  RegisterBuildRule register_build_rule;
+  RegisterRuleInvocation register_rule_invocation;
+};
+
+// Filled by initialize_pointers_tov; null until tov.x86_64 is loaded.
+extern EngineModuleLink g_tov;
+
+void engine_module_link(ZuShared* tov);
+
+// One rule per ending: the file is run through command (the same ending
+// out) and packed with type. Nothing happens without the tool.
+void engine_module_register_rules(const char* const* endings, u32 count, const char* command,
+                                  u16 type);

@@ -1,0 +1,124 @@
+#include "archive_set.h"
+
+namespace {
+
+// The slots of the table at offset, when the whole table lies in the file.
+// The check is two comparisons, so a truncated file cannot send a probe out
+// of its mapping; the rest of the archive is trusted (see verification).
+void table(const u8* base, u64 size, u64 offset, const ArchiveSlot** slots, u32* count) {
+  if (offset > size || size - offset < sizeof(ArchiveHashTable)) return;
+  const ArchiveHashTable* header = (const ArchiveHashTable*)(base + offset);
+  u64 room = (size - offset - sizeof(ArchiveHashTable)) / sizeof(ArchiveSlot);
+  if (header->slot_count > room || header->slot_count > 0xFFFFFFFFull) return;
+  *slots = (const ArchiveSlot*)(header + 1);
+  *count = (u32)header->slot_count;
+}
+
+LoadedArchive* load(const char* path) {
+  ZuMappedFile* mapping = filesystem_mapped_file_create(path);
+  if (!mapping) return nullptr;
+  u64 size;
+  const u8* base = (const u8*)filesystem_mapped_file_get_memory(mapping, &size);
+  LoadedArchive* archive = (LoadedArchive*)sys_malloc(sizeof(LoadedArchive));
+  archive->mapping = mapping;
+  zu_string_init(&archive->path, path);
+  archive->base = base;
+  // A file too short for its header has no tables: every lookup misses.
+  archive->name_slots = nullptr;
+  archive->name_slot_count = 0;
+  archive->dir_slots = nullptr;
+  archive->dir_slot_count = 0;
+  archive->size = size;
+  if (size >= sizeof(ArchiveHeader)) {
+    const ArchiveHeader* header = (const ArchiveHeader*)base;
+    table(base, size, header->name_table, &archive->name_slots, &archive->name_slot_count);
+    table(base, size, header->directory_table, &archive->dir_slots, &archive->dir_slot_count);
+  }
+  return archive;
+}
+
+void unload(LoadedArchive* archive) {
+  filesystem_mapped_file_destroy(archive->mapping);
+  zu_string_destroy(&archive->path);
+  sys_free(archive);
+}
+
+}  // namespace
+
+TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc) {
+  TovArchiveSet* set = (TovArchiveSet*)sys_malloc(sizeof(TovArchiveSet));
+  memset((void*)set, 0, sizeof(*set));
+  if (!tov_archive_add_archives(set, desc->paths, desc->count, TOV_ARCHIVE_END)) {
+    tov_archive_destroy(set);
+    return nullptr;
+  }
+  return set;
+}
+
+void tov_archive_destroy(TovArchiveSet* set) {
+  if (!set) return;
+  for (u32 i = 0; i < set->archives.count; ++i) unload(set->archives.data[i]);
+  zu_array_destroy(&set->archives);
+  zu_array_destroy(&set->saved_order);
+  sys_free(set);
+}
+
+bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 count,
+                              u64 position) {
+  if (count == 0) return true;
+  LoadedArchive** loaded = (LoadedArchive**)sys_malloc(count * sizeof(LoadedArchive*));
+  for (u64 i = 0; i < count; ++i) {
+    loaded[i] = load(paths[i]);
+    if (!loaded[i]) {
+      for (u64 k = 0; k < i; ++k) unload(loaded[k]);
+      sys_free(loaded);
+      return false;
+    }
+  }
+  if (position == TOV_ARCHIVE_END || position > set->archives.count)
+    position = set->archives.count;
+  for (u64 i = 0; i < count; ++i) zu_array_insert(&set->archives, position + i, loaded[i]);
+  sys_free(loaded);
+  return true;
+}
+
+bool tov_archive_remove_archives(TovArchiveSet* set, const char* const* paths, u64 count) {
+  for (u64 p = 0; p < count; ++p) {
+    for (u32 i = 0; i < set->archives.count;) {
+      LoadedArchive* archive = set->archives.data[i];
+      if (zu_string_equal_text(&archive->path, paths[p])) {
+        unload(archive);
+        zu_array_remove(&set->archives, i);
+      } else {
+        ++i;
+      }
+    }
+  }
+  return false;
+}
+
+bool tov_archive_is_loaded(const TovArchiveSet* set, const char* path) {
+  for (u32 i = 0; i < set->archives.count; ++i)
+    if (zu_string_equal_text(&set->archives.data[i]->path, path)) return true;
+  return false;
+}
+
+void tov_archive_persist_order(TovArchiveSet* set) {
+  zu_array_clear(&set->saved_order);
+  for (u32 i = 0; i < set->archives.count; ++i)
+    zu_string_init_copy(zu_array_push_zeroed(&set->saved_order), &set->archives.data[i]->path);
+}
+
+void tov_archive_restore_order(TovArchiveSet* set) {
+  for (u32 i = 0; i < set->saved_order.count && i < set->archives.count; ++i) {
+    for (u32 j = 0; j < set->archives.count; ++j) {
+      if (!zu_string_equal(&set->archives.data[j]->path, set->saved_order.data + i)) continue;
+      if (j != i) {
+        LoadedArchive* swap = set->archives.data[i];
+        set->archives.data[i] = set->archives.data[j];
+        set->archives.data[j] = swap;
+      }
+      break;
+    }
+  }
+}

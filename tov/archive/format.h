@@ -1,0 +1,71 @@
+// The .tov archive and the .fileinfo catalogue, as records. All integers are
+// little-endian, every offset is from the start of the file, and the runtime
+// uses the mapped bytes in place.
+//
+// Archive: header | entries | file data | names | name table |
+//          directory blocks | directory table
+#pragma once
+
+#include "zu_sys.h"
+
+// One built file in the catalogue: sorted by name hash, strictly increasing.
+struct FileInfoRecord {
+  u64 name_hash;     // zu_hash of the name
+  u64 modified;      // filesystem_get_last_modified_time, nanoseconds
+  u64 content_hash;  // zu_hash of the file's bytes
+};
+static_assert(sizeof(FileInfoRecord) == 24, "catalogue records are 24 bytes");
+
+struct ArchiveHeader {
+  char magic[4];  // "TOV1"
+  u32 header_size;  // 48
+  u32 version;      // 0x00400000
+  u32 reserved;
+  u64 total_size;
+  u64 name_table;       // offset of the name table
+  u64 directory_table;  // offset of the directory table
+  u64 type_count;       // one more than the highest type code packed
+};
+static_assert(sizeof(ArchiveHeader) == 48, "the header is 48 bytes");
+
+// Entry i lies at 48 + 56 * i; that offset is its identity in the tables.
+struct ArchiveEntry {
+  u64 name;  // offset of the name in the names section
+  u64 archive;  // 0 in the file; the runtime's copies point at the archive's path
+  u64 name_hash;  // zu_hash_s, seed 0
+  u16 type;
+  u8 flag;
+  u8 reserved[5];
+  u64 content_hash;
+  u64 size;
+  u64 data;  // offset of the data
+};
+static_assert(sizeof(ArchiveEntry) == 56, "entries are 56 bytes");
+
+// File data and names are packed without padding, so the tables and blocks
+// after them may start at any byte: their records are read unaligned.
+
+// A stored hash table: item count, slot count S = 4 x buckets, then S
+// slots. Bucket b owns slots 4b to 4b+3; key 0 marks a free slot.
+struct __attribute__((packed)) ArchiveSlot {
+  u64 key;
+  u64 value;
+};
+struct __attribute__((packed)) ArchiveHashTable {
+  u64 item_count;
+  u64 slot_count;
+};
+
+// Each directory block starts with one of these per type code.
+struct __attribute__((packed)) DirectoryTypeHeader {
+  u64 count;
+  u64 items;  // offset of the item list, all bits set when count is 0
+};
+
+// Items of the tables and of directory lists: name hash, entry offset.
+typedef ArchiveSlot ArchiveItem;
+
+constexpr u64 kArchiveEntriesOffset = sizeof(ArchiveHeader);
+constexpr u64 kNoItems = ~0ull;
+constexpr char kArchiveMagic[4] = {'T', 'O', 'V', '1'};
+constexpr u32 kArchiveVersion = 0x00400000;

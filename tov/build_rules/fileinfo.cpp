@@ -1,0 +1,66 @@
+// The catalogue of built files: name hash, modification time and content
+// hash of each. A file whose time did not change keeps its previous record
+// without being read, so a rebuild reads only what changed.
+#include "archive/format.h"
+#include "invocations.h"
+#include "read_file.h"
+#include "zu_sort.h"
+
+namespace {
+
+// The previous catalogue, when the output exists: size / 24 records.
+void read_catalogue(const char* path, ZuArray<FileInfoRecord>* records) {
+  if ((filesystem_get_attr(path) & 3u) != 3u) return;
+  ZuFile* file = filesystem_file_create(path, 0, 0);
+  if (!file) return;
+  u64 count = filesystem_file_size(file) / sizeof(FileInfoRecord);
+  zu_array_resize(records, count);
+  u64 read = filesystem_file_read(file, records->data, count * sizeof(FileInfoRecord));
+  records->count = (u32)(read / sizeof(FileInfoRecord));
+  filesystem_file_destroy(file);
+}
+
+}  // namespace
+
+u32 command_fileinfo(CommandContext* context) {
+  if (context->output_count != 1) sys_exit(-1, "Only one outfile allowed");
+  u64 prefix = strlen(context->working_dir) + strlen(context->intermediate_dir);
+  const char* out_path = context->outputs[0].path;
+  ZuArray<FileInfoRecord> previous = {};
+  read_catalogue(out_path, &previous);
+
+  ZuArray<FileInfoRecord> records = {};
+  zu_array_reserve(&records, context->input_count);
+  ZuArray<u8> buffer = {};
+  for (u64 i = 0; i < context->input_count; ++i) {
+    const char* path = context->inputs[i].path;
+    u64 length = strlen(path);
+    const char* name = length > prefix ? path + prefix : path + length;
+    FileInfoRecord record;
+    record.name_hash = zu_hash(name, strlen(name));
+    record.modified = filesystem_get_last_modified_time(path);
+    const FileInfoRecord* known = zu_binary_search(&previous, record.name_hash);
+    if (known && known->modified == record.modified) {
+      record = *known;
+    } else {
+      if (!read_whole_file(path, &buffer)) sys_exit(-1, "Couldn't open '%s' for reading", path);
+      record.content_hash = zu_hash(buffer.data, buffer.count);
+    }
+    zu_array_push(&records, record);
+  }
+  zu_sort_array(&records);
+
+  ZuFile* file = filesystem_file_create(out_path, 1, 0);
+  if (!file) sys_exit(-1, "ERROR: Couldn't open '%s' for writing", out_path);
+  u64 bytes = (u64)records.count * sizeof(FileInfoRecord);
+  bool written = filesystem_file_write(file, records.data, bytes) == bytes;
+  for (u32 i = 1; i < records.count; ++i)
+    if (records.data[i].name_hash == records.data[i - 1].name_hash)
+      sys_exit(-1, "Hash collision found when generating '.fileinfo' file");
+  if (!filesystem_file_destroy(file) || !written)
+    sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
+  zu_array_destroy(&buffer);
+  zu_array_destroy(&records);
+  zu_array_destroy(&previous);
+  return 0;
+}

@@ -1,0 +1,166 @@
+/* tov archives at run time: load .tov archives into an ordered set and read
+ * their files in place.
+ *
+ *     const char* paths[] = {"patch.tov", "game.tov"};   // patch wins
+ *     TovArchiveSetDesc desc = {paths, 2};
+ *     TovArchiveSet* set = tov_archive_create(&desc);
+ *     if (!set) { ...a file is missing or unreadable... }
+ *
+ *     TovFileInfo info;
+ *     if (tov_archive_access_file(set, "levels/town.bin", &info))
+ *       load_level(info.data, info.size);          // no copy: the mapping
+ *
+ *     TovFileInfo textures[256];                    // all of one type
+ *     u64 n = tov_archive_index_directory(set, "textures/", TOV_TYPE_IMAGE,
+ *                                         textures, 256);
+ *
+ *     tov_archive_destroy(set);                     // every pointer dies here
+ *
+ * Archives are mapped read-only and used as they are: opening one reads two
+ * offsets from its header, whatever its size. Lookups go through the set's
+ * archives in order and the first archive holding a name wins. Every pointer
+ * handed out (names, data, string tables) stays valid while its archive
+ * stays in the set. Nothing here allocates for results: callers pass arrays
+ * and their capacity, and functions return how many records there were, so
+ * a call with a null array counts. Lookups on one set may run on many
+ * threads at once while no thread adds, removes or reorders archives.
+ *
+ * Names are paths relative to the build's output folder, made of a-z, 0-9,
+ * '.', '/' and '_'; directory names end with '/' and the root is "".
+ *
+ * Lookups by name compare the found entry's stored name with the name asked
+ * for, so a different name that shares the 64-bit hash is never returned in
+ * its place. The comparison touches the names section once per lookup and
+ * costs a few nanoseconds (bench/archive_bench); lookups by hash cannot and
+ * do not compare.
+ */
+#ifndef TOV_ARCHIVE_H
+#define TOV_ARCHIVE_H
+
+#include "zu_sys.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct TovArchiveSet TovArchiveSet;
+
+typedef struct TovArchiveSetDesc {
+  const char* const* paths;
+  u64 count;
+} TovArchiveSetDesc;
+
+/* One packed file: pointers into the mapping. */
+typedef struct TovFileInfo {
+  const char* name;    /* its name in the archive */
+  const char* archive; /* the path of the archive holding it, as loaded */
+  u64 hash;            /* zu_hash_s(name, length, 0) */
+  u16 type;            /* type code (TOV_TYPE_*) */
+  u8 flag;
+  u8 reserved[5];
+  u64 checksum; /* zu_hash of the file's bytes */
+  u64 size;     /* bytes of data */
+  const void* data;
+} TovFileInfo;
+
+/* A string table (type 6): string i is text + offsets[i], NUL-terminated. */
+typedef struct TovStringTable {
+  u64 count;
+  const u64* offsets; /* null when count is 0 */
+  const char* text;   /* null when count is 0 */
+} TovStringTable;
+
+#define TOV_ARCHIVE_END ((u64)-1) /* tov_archive_add_archives: after all */
+
+/* ---- the set --------------------------------------------------------- */
+
+/* A set holding the archives of desc, in its order; null when one of them
+ * cannot be mapped. A count of 0 gives an empty set. */
+ZU_EXPORT TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc);
+/* Unmaps every archive; set may be null. */
+ZU_EXPORT void tov_archive_destroy(TovArchiveSet* set);
+/* Inserts the archives at position (0: in front of all, TOV_ARCHIVE_END:
+ * after all), keeping their order. All or nothing: false, and the set
+ * unchanged, when one cannot be mapped. */
+ZU_EXPORT bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 count,
+                                        u64 position);
+/* Removes every archive loaded under one of the paths (compared byte for
+ * byte). Returns false in every case. */
+ZU_EXPORT bool tov_archive_remove_archives(TovArchiveSet* set, const char* const* paths,
+                                           u64 count);
+ZU_EXPORT bool tov_archive_is_loaded(const TovArchiveSet* set, const char* path);
+/* Remembers the archives' order by path ... */
+ZU_EXPORT void tov_archive_persist_order(TovArchiveSet* set);
+/* ... and brings it back after archives were removed and added again. */
+ZU_EXPORT void tov_archive_restore_order(TovArchiveSet* set);
+
+/* ---- files by name or hash ------------------------------------------- */
+
+/* False when no archive holds name. */
+ZU_EXPORT bool tov_archive_access_file(const TovArchiveSet* set, const char* name,
+                                       TovFileInfo* out);
+ZU_EXPORT bool tov_archive_access_file_by_hash(const TovArchiveSet* set, u64 hash,
+                                               TovFileInfo* out);
+/* Names not found take no place in out and are not counted; the result
+ * counts every name found, also those beyond capacity. */
+ZU_EXPORT u64 tov_archive_access_files(const TovArchiveSet* set, const char* const* names,
+                                       u64 count, TovFileInfo* out, u64 capacity);
+ZU_EXPORT u64 tov_archive_access_files_by_hash(const TovArchiveSet* set, const u64* hashes,
+                                               u64 count, TovFileInfo* out, u64 capacity);
+/* Hash i is the u64 at first + i * stride bytes: a field of the caller's
+ * own records. */
+ZU_EXPORT u64 tov_archive_access_files_by_hash_stride(const TovArchiveSet* set, const u64* first,
+                                                      u64 count, u64 stride, TovFileInfo* out,
+                                                      u64 capacity);
+
+/* ---- string tables ----------------------------------------------------- */
+
+/* False when name is not found, or is not a string table (info, when not
+ * null, is filled whenever name is found). */
+ZU_EXPORT bool tov_archive_access_stringtable(const TovArchiveSet* set, const char* name,
+                                              TovStringTable* table, TovFileInfo* info);
+/* The same for a file already found; false unless its type is 6. */
+ZU_EXPORT bool tov_access_stringtable(const TovFileInfo* info, TovStringTable* table);
+
+/* ---- directories ------------------------------------------------------- */
+/* The files of directories ("" is the root, others end with '/'; files of
+ * subdirectories included) whose type is one of types (0 means every type).
+ * Without _with_dupes a name is reported once, from the first archive that
+ * holds it; with it, once per archive. Results come by archive, then type,
+ * then directory, each list by name hash. Returns the number of matches,
+ * which may exceed capacity. */
+ZU_EXPORT u64 tov_archive_index_directory(const TovArchiveSet* set, const char* directory,
+                                          u64 type, TovFileInfo* out, u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directory_n(const TovArchiveSet* set, const char* directory,
+                                            const u64* types, u64 type_count, TovFileInfo* out,
+                                            u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directories(const TovArchiveSet* set,
+                                            const char* const* directories,
+                                            u64 directory_count, u64 type, TovFileInfo* out,
+                                            u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directories_n(const TovArchiveSet* set,
+                                              const char* const* directories,
+                                              u64 directory_count, const u64* types,
+                                              u64 type_count, TovFileInfo* out, u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directory_with_dupes(const TovArchiveSet* set,
+                                                     const char* directory, u64 type,
+                                                     TovFileInfo* out, u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directory_with_dupes_n(const TovArchiveSet* set,
+                                                       const char* directory, const u64* types,
+                                                       u64 type_count, TovFileInfo* out,
+                                                       u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directories_with_dupes(const TovArchiveSet* set,
+                                                       const char* const* directories,
+                                                       u64 directory_count, u64 type,
+                                                       TovFileInfo* out, u64 capacity);
+ZU_EXPORT u64 tov_archive_index_directories_with_dupes_n(const TovArchiveSet* set,
+                                                         const char* const* directories,
+                                                         u64 directory_count, const u64* types,
+                                                         u64 type_count, TovFileInfo* out,
+                                                         u64 capacity);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
