@@ -105,7 +105,8 @@ ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);
 // ---- paths ---------------------------------------------------------------
 #define ZU_ATTR_EXISTS 1u
 #define ZU_ATTR_READABLE_FILE 2u
-// Bit 0: the path exists. Bit 1 too: it is a file that can be opened.
+// Bit 0: the path exists. Bit 1 too: it is a file that can be opened, or a
+// folder that can be listed.
 ZU_EXPORT u32 filesystem_get_attr(const char* path);
 // Nanoseconds since 1970; 0 when the path does not exist.
 ZU_EXPORT u64 filesystem_get_last_modified_time(const char* path);

@@ -1,4 +1,5 @@
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "internal.h"
@@ -30,7 +31,8 @@ bool filesystem_mirror_directory(const char* destination, const char* source,
   char from[ZU_PATH_SLOT], to[ZU_PATH_SLOT];
   resolve(from, sizeof(from), source, working_dir);
   resolve(to, sizeof(to), destination, working_dir);
-  if (filesystem_get_attr(from) != ZU_ATTR_EXISTS) return false;  // not a folder
+  struct stat info;
+  if (stat(from, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
   u64 from_length = strlen(from) + (sys_strend(from, "/") ? 0 : 1);
   u64 to_length = strlen(to) + (sys_strend(to, "/") ? 0 : 1);
   bool ok = true;

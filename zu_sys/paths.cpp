@@ -82,8 +82,10 @@ bool path_create_parents(const char* path) {
 u32 filesystem_get_attr(const char* path) {
   struct stat info;
   if (stat(path, &info) != 0) return 0;
-  if (S_ISDIR(info.st_mode)) return ZU_ATTR_EXISTS;
-  if (access(path, R_OK) != 0) return ZU_ATTR_EXISTS;
+  // A folder that can be listed counts as one that can be opened: commands
+  // such as mirror_dir take folders as their inputs.
+  int wanted = S_ISDIR(info.st_mode) ? R_OK | X_OK : R_OK;
+  if (access(path, wanted) != 0) return ZU_ATTR_EXISTS;
   return ZU_ATTR_EXISTS | ZU_ATTR_READABLE_FILE;
 }
 

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -66,3 +67,30 @@ void parse_arguments(const std::vector<std::string>& args, bool lenient) {
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   command_option_parse((i32)argv.size(), argv.data(), lenient ? 1 : 0);
 }
+
+std::string shell_quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') quoted += "'\\''";
+    else quoted += c;
+  }
+  return quoted + "'";
+}
+
+ProcessResult run_shell(const std::string& command, const std::string& folder) {
+  TempDir capture("tov capture");
+  std::string out = capture / "out", err = capture / "err";
+  std::string line = "cd " + shell_quote(folder) + " && { " + command + " ; } >" +
+                     shell_quote(out) + " 2>" + shell_quote(err) + " </dev/null";
+  fflush(stdout);
+  int raw = system(line.c_str());
+  ProcessResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = read_file(out);
+  result.err = read_file(err);
+  return result;
+}
+
+std::string bin_dir() { return filesystem_get_exe_dir(); }
+
+std::string source_dir() { return TOV_SOURCE_DIR "/"; }

@@ -43,3 +43,22 @@ class TestHost {
 
 // Parses args (without program name) as a module's shared_init would.
 void parse_arguments(const std::vector<std::string>& args, bool lenient = true);
+
+// A finished process: exit status (-1 when it did not exit), its output.
+struct ProcessResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs a shell command line in folder and waits for it.
+ProcessResult run_shell(const std::string& command, const std::string& folder = ".");
+
+// A path quoted for the shell.
+std::string shell_quote(const std::string& text);
+
+// The folder of the test program, ending in '/': the build's bin folder.
+std::string bin_dir();
+
+// The source tree's folder, ending in '/'.
+std::string source_dir();

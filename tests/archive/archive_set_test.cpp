@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "archive_builder.h"
+#include "tov/tov_archive.h"
+
+namespace {
+
+// Three archives that each hold "which.txt" naming themselves.
+class ArchiveSet : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a", "b", "c"}) {
+      std::string path = dir_ / (std::string(name) + ".tov");
+      TempDir files;
+      build_archive(files.path(), {{"which.bin", name, 2}}, path);
+      paths_.push_back(path);
+    }
+  }
+  std::string which(TovArchiveSet* set) {
+    TovFileInfo info;
+    if (!tov_archive_access_file(set, "which.bin", &info)) return "none";
+    return std::string((const char*)info.data, info.size);
+  }
+  std::string order(TovArchiveSet* set) {
+    std::string text;
+    for (const std::string& path : paths_) (void)path;
+    TovFileInfo infos[8];
+    u64 count = tov_archive_index_directory_with_dupes(set, "", 2, infos, 8);
+    for (u64 i = 0; i < count; ++i)
+      if (std::string(infos[i].name) == "which.bin") text += std::string((const char*)infos[i].data, 1);
+    return text;
+  }
+  TestHost host_;
+  TempDir dir_;
+  std::vector<std::string> paths_;
+};
+
+}  // namespace
+
+TEST_F(ArchiveSet, CreateAddAndPrecedence) {
+  TovArchiveSetDesc none = {nullptr, 0};
+  TovArchiveSet* set = tov_archive_create(&none);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(which(set), "none");
+  EXPECT_TRUE(tov_archive_add_archives(set, nullptr, 0, 0));
+  const char* a = paths_[0].c_str();
+  const char* b = paths_[1].c_str();
+  EXPECT_TRUE(tov_archive_add_archives(set, &a, 1, TOV_ARCHIVE_END));
+  EXPECT_EQ(which(set), "a");
+  EXPECT_TRUE(tov_archive_add_archives(set, &b, 1, TOV_ARCHIVE_END));
+  EXPECT_EQ(which(set), "a");  // at the end: a still wins
+  EXPECT_FALSE(tov_archive_remove_archives(set, &b, 1));
+  EXPECT_TRUE(tov_archive_add_archives(set, &b, 1, 0));
+  EXPECT_EQ(which(set), "b");  // in front
+  std::string missing = dir_ / "missing.tov";
+  const char* two[] = {paths_[2].c_str(), missing.c_str()};
+  EXPECT_FALSE(tov_archive_add_archives(set, two, 2, 0));  // neither is added
+  EXPECT_EQ(order(set), "ba");
+  EXPECT_TRUE(tov_archive_is_loaded(set, a));
+  EXPECT_FALSE(tov_archive_is_loaded(set, ("./" + paths_[0]).c_str()));
+  tov_archive_destroy(set);
+  tov_archive_destroy(nullptr);
+
+  const char* missing_path = missing.c_str();
+  TovArchiveSetDesc bad = {&missing_path, 1};
+  EXPECT_EQ(tov_archive_create(&bad), nullptr);
+}
+
+TEST_F(ArchiveSet, RemoveEveryCopyAndRestoreTheSavedOrder) {
+  const char* all[] = {paths_[0].c_str(), paths_[1].c_str(), paths_[2].c_str()};
+  TovArchiveSetDesc desc = {all, 3};
+  TovArchiveSet* set = tov_archive_create(&desc);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(order(set), "abc");
+  tov_archive_persist_order(set);
+  EXPECT_FALSE(tov_archive_remove_archives(set, &all[1], 1));
+  EXPECT_EQ(order(set), "ac");
+  EXPECT_TRUE(tov_archive_add_archives(set, &all[1], 1, TOV_ARCHIVE_END));
+  EXPECT_EQ(order(set), "acb");
+  tov_archive_restore_order(set);
+  EXPECT_EQ(order(set), "abc");
+  // A path loaded twice goes twice.
+  EXPECT_TRUE(tov_archive_add_archives(set, &all[0], 1, TOV_ARCHIVE_END));
+  EXPECT_EQ(order(set), "abca");
+  tov_archive_remove_archives(set, &all[0], 1);
+  EXPECT_EQ(order(set), "bc");
+  EXPECT_FALSE(tov_archive_is_loaded(set, all[0]));
+  tov_archive_destroy(set);
+}

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "archive/hash_table.h"
+
+TEST(ArchiveHashTable, BucketsAndProbe) {
+  ZuArray<ArchiveSlot> slots = {};
+  archive_hash_table_build(nullptr, 0, &slots);
+  EXPECT_EQ(slots.count, 40u);  // at least 10 buckets
+  std::vector<ArchiveItem> items;
+  for (u64 i = 1; i <= 200; ++i) items.push_back({i * 0x9E3779B97F4A7C15ull, i});
+  archive_hash_table_build(items.data(), items.size(), &slots);
+  EXPECT_EQ(slots.count % 4, 0u);
+  EXPECT_GE(slots.count, 4u * 60);  // (200 / 4) x 12 / 10
+  for (const ArchiveItem& item : items) {
+    const ArchiveSlot* slot = archive_hash_table_probe(slots.data, slots.count, item.key);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(slot->value, item.value);
+    EXPECT_EQ((u64)(slot - slots.data) / 4, item.key % (slots.count / 4));  // in its bucket
+  }
+  EXPECT_EQ(archive_hash_table_probe(slots.data, slots.count, 12345), nullptr);
+  zu_array_destroy(&slots);
+}
+
+TEST(ArchiveHashTable, FullBucketGrowsByATenthAndSlotsStartAtKeyModFour) {
+  // Five keys in bucket 0 of 10 buckets: the table must grow to 11.
+  std::vector<ArchiveItem> items;
+  for (u64 i = 1; i <= 5; ++i) items.push_back({i * 10 * 11 + 10 * 0, i});
+  items[4].key = 10 * 7;  // 70: bucket 0 of 10, bucket 4 of 11
+  ZuArray<ArchiveSlot> slots = {};
+  archive_hash_table_build(items.data(), items.size(), &slots);
+  EXPECT_EQ(slots.count, 44u);
+  // Key 110 (bucket 0 of 11, start 110 mod 4 = 2) sits in slot 2.
+  EXPECT_EQ(slots.data[2].key, 110u);
+  // Colliding keys take the next free slot, wrapping inside the bucket.
+  std::vector<ArchiveItem> same = {{3, 1}, {43, 2}};  // both bucket 3 of 10, start 3
+  archive_hash_table_build(same.data(), same.size(), &slots);
+  EXPECT_EQ(slots.data[12 + 3].key, 3u);
+  EXPECT_EQ(slots.data[12 + 0].key, 43u);
+  const ArchiveSlot* first = archive_hash_table_probe(slots.data, slots.count, 43);
+  EXPECT_EQ(first->value, 2u);
+  zu_array_destroy(&slots);
+}

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include "archive_builder.h"
+#include "tov/tov_archive.h"
+
+namespace {
+
+class Lookup : public testing::Test {
+ protected:
+  void SetUp() override {
+    TempDir files_a, files_b;
+    build_archive(files_a.path(),
+                  {{"a.bin", "A", 2},
+                   {"maps/town/b.bin", "B", 2},
+                   {"maps/c.h", "C", 4},
+                   {"text/menu.strtbl", table({0, 4}, std::string("new\0quit\0", 9)), 6},
+                   {"text/empty.strtbl", table({}, ""), 6}},
+                  first_);
+    build_archive(files_b.path(), {{"a.bin", "second a", 2}, {"maps/d.bin", "D", 2}}, second_);
+    const char* paths[] = {first_.c_str(), second_.c_str()};
+    TovArchiveSetDesc desc = {paths, 2};
+    set_ = tov_archive_create(&desc);
+    ASSERT_NE(set_, nullptr);
+  }
+  void TearDown() override { tov_archive_destroy(set_); }
+
+  static std::string table(std::vector<u64> offsets, const std::string& text) {
+    std::string bytes;
+    u64 count = offsets.size();
+    bytes.append((const char*)&count, 8);
+    for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
+    return bytes + text;
+  }
+  static std::vector<std::string> names(const TovFileInfo* infos, u64 count) {
+    std::vector<std::string> result;
+    for (u64 i = 0; i < count; ++i) result.push_back(infos[i].name);
+    return result;
+  }
+
+  TestHost host_;
+  TempDir dir_;
+  std::string first_ = dir_ / "first.tov";
+  std::string second_ = dir_ / "second.tov";
+  TovArchiveSet* set_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Lookup, ByNameAndHashTheFirstArchiveWins) {
+  TovFileInfo info;
+  ASSERT_TRUE(tov_archive_access_file(set_, "a.bin", &info));
+  EXPECT_EQ(std::string((const char*)info.data, info.size), "A");
+  EXPECT_STREQ(info.archive, first_.c_str());
+  EXPECT_STREQ(info.name, "a.bin");
+  EXPECT_EQ(info.hash, zu_hash_s("a.bin", 5, 0));
+  EXPECT_EQ(info.checksum, zu_hash("A", 1));
+  EXPECT_EQ(info.type, 2);
+  ASSERT_TRUE(tov_archive_access_file(set_, "maps/d.bin", &info));
+  EXPECT_STREQ(info.archive, second_.c_str());
+  EXPECT_FALSE(tov_archive_access_file(set_, "missing", &info));
+  EXPECT_FALSE(tov_archive_access_file(set_, "A.bin", &info));
+  ASSERT_TRUE(tov_archive_access_file_by_hash(set_, zu_hash_s("maps/town/b.bin", 15, 0), &info));
+  EXPECT_STREQ(info.name, "maps/town/b.bin");
+}
+
+TEST_F(Lookup, BatchesCountEveryFoundName) {
+  const char* names_asked[] = {"a.bin", "missing", "maps/c.h"};
+  TovFileInfo out[3];
+  EXPECT_EQ(tov_archive_access_files(set_, names_asked, 3, out, 2), 2u);
+  EXPECT_EQ(names(out, 2), (std::vector<std::string>{"a.bin", "maps/c.h"}));
+  const char* three[] = {"a.bin", "maps/c.h", "maps/d.bin"};
+  EXPECT_EQ(tov_archive_access_files(set_, three, 3, out, 1), 3u);
+  EXPECT_STREQ(out[0].name, "a.bin");
+  EXPECT_EQ(tov_archive_access_files(set_, three, 3, nullptr, 0), 3u);
+  struct Record {
+    u32 id;
+    u64 hash;
+  } records[] = {{1, zu_hash_s("maps/d.bin", 10, 0)}, {2, 17}, {3, zu_hash_s("a.bin", 5, 0)}};
+  EXPECT_EQ(tov_archive_access_files_by_hash_stride(set_, &records[0].hash, 3, sizeof(Record),
+                                                    out, 3),
+            2u);
+  EXPECT_EQ(names(out, 2), (std::vector<std::string>{"maps/d.bin", "a.bin"}));
+  u64 hashes[] = {zu_hash_s("maps/c.h", 8, 0)};
+  EXPECT_EQ(tov_archive_access_files_by_hash(set_, hashes, 1, out, 1), 1u);
+}
+
+TEST_F(Lookup, StringTables) {
+  TovStringTable table;
+  TovFileInfo info;
+  ASSERT_TRUE(tov_archive_access_stringtable(set_, "text/menu.strtbl", &table, &info));
+  ASSERT_EQ(table.count, 2u);
+  EXPECT_STREQ(table.text + table.offsets[0], "new");
+  EXPECT_STREQ(table.text + table.offsets[1], "quit");
+  EXPECT_TRUE(tov_access_stringtable(&info, &table));
+  ASSERT_TRUE(tov_archive_access_stringtable(set_, "text/empty.strtbl", &table, nullptr));
+  EXPECT_EQ(table.count, 0u);
+  EXPECT_EQ(table.offsets, nullptr);
+  EXPECT_EQ(table.text, nullptr);
+  info = {};
+  EXPECT_FALSE(tov_archive_access_stringtable(set_, "a.bin", &table, &info));
+  EXPECT_STREQ(info.name, "a.bin");  // filled all the same
+  EXPECT_FALSE(tov_archive_access_stringtable(set_, "missing", &table, nullptr));
+}
+
+TEST_F(Lookup, DirectoriesByTypeWithAndWithoutDupes) {
+  TovFileInfo out[16];
+  u64 all = tov_archive_index_directory(set_, "", 0, out, 16);
+  // Each name once, from the first archive holding it.
+  EXPECT_EQ(all, 7u);
+  u64 with_dupes = tov_archive_index_directory_with_dupes(set_, "", 0, out, 16);
+  EXPECT_EQ(with_dupes, 9u);  // a.bin and all.fileinfo twice
+  EXPECT_EQ(tov_archive_index_directory(set_, "maps/", 2, out, 16), 2u);
+  std::vector<std::string> listed = names(out, 2);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<std::string>{"maps/d.bin", "maps/town/b.bin"}));
+  EXPECT_EQ(tov_archive_index_directory(set_, "maps", 0, out, 16), 0u);  // no trailing slash
+  EXPECT_EQ(tov_archive_index_directory(set_, "maps/town/", 4, out, 16), 0u);
+  u64 types[] = {4, 6};
+  EXPECT_EQ(tov_archive_index_directory_n(set_, "", types, 2, out, 16), 3u);
+  u64 too_big[] = {7, 100};
+  EXPECT_EQ(tov_archive_index_directory_n(set_, "", too_big, 2, out, 16), 0u);
+  // The root and a subdirectory name maps/c.h once without dupes.
+  const char* both[] = {"", "maps/"};
+  EXPECT_EQ(tov_archive_index_directories(set_, both, 2, 4, out, 16), 1u);
+  EXPECT_EQ(tov_archive_index_directories_with_dupes(set_, both, 2, 4, out, 16), 2u);
+  EXPECT_EQ(tov_archive_index_directories_n(set_, both, 2, types, 2, nullptr, 0), 3u);
+  EXPECT_EQ(tov_archive_index_directories_with_dupes_n(set_, both, 2, types, 2, out, 1), 4u);
+  EXPECT_EQ(tov_archive_index_directory_with_dupes_n(set_, "maps/", types, 2, out, 16), 1u);
+  // Capacity limits what is written, not what is counted.
+  EXPECT_EQ(tov_archive_index_directory(set_, "", 0, out, 2), 7u);
+}

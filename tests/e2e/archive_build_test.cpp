@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "e2e_tree.h"
+#include "tov/tov_archive.h"
+
+namespace {
+
+struct Opened {
+  TovArchiveSet* set;
+  explicit Opened(const std::string& path) {
+    const char* paths[] = {path.c_str()};
+    TovArchiveSetDesc desc = {paths, 1};
+    set = tov_archive_create(&desc);
+  }
+  ~Opened() { tov_archive_destroy(set); }
+  std::vector<std::string> names() const {
+    TovFileInfo files[64];
+    u64 count = tov_archive_index_directory(set, "", 0, files, 64);
+    std::vector<std::string> result;
+    for (u64 i = 0; i < count && i < 64; ++i) result.push_back(files[i].name);
+    std::sort(result.begin(), result.end());
+    return result;
+  }
+  TovFileInfo file(const char* name) const {
+    TovFileInfo info = {};
+    EXPECT_TRUE(tov_archive_access_file(set, name, &info)) << name;
+    return info;
+  }
+};
+
+void keep_time(const std::string& path, const struct stat& before) {
+  struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+}  // namespace
+
+TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
+  E2eTree tree;
+  tree.write("assets/a.h", "header a");
+  tree.write("assets/b.bin", "bytes of b");
+  tree.write("assets/c.bin", "bytes of c");
+  tree.write("assets/lang/en.strtbl", "Hello\nWorld\n");
+  ASSERT_EQ(tree.generate("e2e_first.tov", {"--tov-dir", "assets/"}).status, 0);
+  ProcessResult built = tree.ninja();
+  ASSERT_EQ(built.status, 0) << built.out;
+  std::string first = E2eTree::archive_path("e2e_first.tov");
+  {
+    Opened archive(first);
+    ASSERT_NE(archive.set, nullptr);
+    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
+                                                         "c.bin", "lang/en.strtbl"}));
+    EXPECT_EQ(archive.file("a.h").type, 4);
+    TovStringTable table;
+    ASSERT_TRUE(tov_archive_access_stringtable(archive.set, "lang/en.strtbl", &table, nullptr));
+    EXPECT_EQ(table.count, 2u);
+    EXPECT_STREQ(table.text + table.offsets[1], "World");
+  }
+  // The example program lists it as a game would.
+  ProcessResult listed = run_shell(shell_quote(bin_dir() + "list_archive") + " " + shell_quote(first));
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out.find("lang/en.strtbl"), std::string::npos) << listed.out;
+
+  // Change b; give c new bytes behind Ninja's back, keeping its time. Only
+  // b's statement runs, and the catalogue reuses c's record unread: the
+  // archive then carries c's new bytes with its old content hash.
+  std::string c_path = tree.path("out/i/c.bin");
+  struct stat c_before;
+  stat(c_path.c_str(), &c_before);
+  u64 c_old_hash = zu_hash("bytes of c", 10);
+  write_file(c_path, "sneaky new c");
+  keep_time(c_path, c_before);
+  tree.write("assets/b.bin", "new bytes of b");
+  tree.age("assets/b.bin", 5);
+  ProcessResult rebuilt = tree.ninja();
+  ASSERT_EQ(rebuilt.status, 0) << rebuilt.out;
+  EXPECT_NE(rebuilt.out.find("[1/3] COPY"), std::string::npos) << rebuilt.out;
+  {
+    Opened archive(first);
+    TovFileInfo c = archive.file("c.bin");
+    EXPECT_EQ(c.checksum, c_old_hash);
+    EXPECT_EQ(std::string((const char*)c.data, c.size), "sneaky new c");
+    EXPECT_EQ(archive.file("b.bin").checksum, zu_hash("new bytes of b", 14));
+  }
+  write_file(c_path, "bytes of c");
+  keep_time(c_path, c_before);
+
+  // Touched without a change: a new time and the same content hash.
+  tree.age("assets/a.h", 10);
+  ASSERT_EQ(tree.ninja().status, 0);
+  {
+    Opened archive(first);
+    EXPECT_EQ(archive.file("a.h").checksum, zu_hash("header a\0", 9));
+  }
+
+  // Add one file and remove another: generation runs again.
+  tree.write("assets/d.bin", "d");
+  remove(tree.path("assets/c.bin").c_str());
+  ASSERT_EQ(tree.generate("e2e_first.tov", {"--tov-dir", "assets/"}).status, 0);
+  ASSERT_EQ(tree.ninja().status, 0);
+  {
+    Opened archive(first);
+    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
+                                                         "d.bin", "lang/en.strtbl"}));
+  }
+
+  // A patch against a copy of the first archive packs what changed since.
+  std::string base = tree.path("base.tov");
+  ASSERT_EQ(run_shell("cp " + shell_quote(first) + " " + shell_quote(base)).status, 0);
+  tree.write("assets/b.bin", "b once more");
+  tree.age("assets/b.bin", 20);
+  tree.write("assets/e.bin", "brand new");
+  ASSERT_EQ(tree.generate("e2e_patch.tov",
+                          {"--tov-dir", "assets/", "--tov-ignore-files-in-archives", base})
+                .status,
+            0);
+  ProcessResult patched = tree.ninja();
+  ASSERT_EQ(patched.status, 0) << patched.out;
+  EXPECT_NE(patched.out.find("Added 'b.bin' (checksum different"), std::string::npos)
+      << patched.out;
+  EXPECT_NE(patched.out.find("Added 'e.bin' (new file)"), std::string::npos);
+  {
+    Opened patch(E2eTree::archive_path("e2e_patch.tov"));
+    EXPECT_EQ(patch.names(), (std::vector<std::string>{"all.fileinfo", "b.bin", "e.bin"}));
+  }
+  remove(first.c_str());
+  remove(E2eTree::archive_path("e2e_patch.tov").c_str());
+}

@@ -1,0 +1,32 @@
+#include "e2e_tree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
+std::string host_path() { return bin_dir() + "tov"; }
+
+void E2eTree::age(const std::string& relative, long seconds_from_now) const {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  struct timespec times[2] = {{0, UTIME_OMIT}, {now.tv_sec + seconds_from_now, now.tv_nsec}};
+  utimensat(AT_FDCWD, path(relative).c_str(), times, 0);
+}
+
+ProcessResult E2eTree::generate(const std::string& archive,
+                                const std::vector<std::string>& options) const {
+  std::string command = shell_quote(host_path()) + " --tov-working-dir " + shell_quote(root()) +
+                        " --tov-sdk-dir " + shell_quote(source_dir() + "sdk") +
+                        " --tov-intermediate-dir out/i --tov-out " + archive +
+                        " --tov-rule-file rules/tov.ninja";
+  for (const std::string& option : options) command += " " + shell_quote(option);
+  return run_shell(command, root());
+}
+
+ProcessResult E2eTree::ninja(const std::string& options) const {
+  return run_shell("ninja -C out " + options, root());
+}
+
+std::string E2eTree::archive_path(const std::string& archive) {
+  return bin_dir() + "danger_zone/" + archive;
+}

@@ -1,0 +1,31 @@
+// End-to-end runs: the real tov host and Ninja in a folder whose path holds
+// a blank.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+class E2eTree {
+ public:
+  E2eTree() : dir_("tov e2e") {}
+  std::string root() const { return dir_.path() + "/"; }
+  std::string path(const std::string& relative) const { return root() + relative; }
+  void write(const std::string& relative, const std::string& contents) const {
+    write_file(path(relative), contents);
+  }
+  // Sets the file's modification time to seconds after now.
+  void age(const std::string& relative, long seconds_from_now) const;
+  // Runs generation with the folder as working folder, intermediate folder
+  // "out/i/" and the built-in rule file; extra options follow.
+  ProcessResult generate(const std::string& archive, const std::vector<std::string>& options) const;
+  ProcessResult ninja(const std::string& options = "") const;
+  // The archive's path: the tool builds into danger_zone/ beside itself.
+  static std::string archive_path(const std::string& archive);
+
+ private:
+  TempDir dir_;
+};
+
+std::string host_path();

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include "ninja/build_rule_table.h"
+#include "test_support.h"
+
+namespace {
+
+struct Found {
+  bool found;
+  std::vector<std::string> commands;
+  std::vector<std::string> outputs;
+};
+
+Found lookup(const char* name) {
+  const BuildRule* first = nullptr;
+  const BuildRule* end = nullptr;
+  Found result;
+  result.found = find_build_rules(name, file_ending(name), &first, &end);
+  for (const BuildRule* rule = first; result.found && rule < end; ++rule) {
+    result.commands.push_back(zu_string_text(&rule->command));
+    result.outputs.push_back(zu_string_text(&rule->outputs.data[0].ending));
+  }
+  return result;
+}
+
+void register_rule(const char* ending, const char* command, const char* extra_suffix = nullptr) {
+  BuildRule rule;
+  build_rule_make(&rule, ending, command, ending, 2);
+  if (extra_suffix) {
+    BuildRuleExtraInput* input = zu_array_push_zeroed(&rule.extra_inputs);
+    zu_string_init(&input->suffix, extra_suffix);
+    input->suffix_hash = zu_hash(extra_suffix, strlen(extra_suffix));
+  }
+  tov_register_build_rule(&rule, 1);
+  zu_destroy(&rule);
+}
+
+// Runs body in a child whose standard output goes to a file; returns it.
+template <class Body>
+std::string child_output(Body body, int expected_status, const std::string& expected_error) {
+  TempDir dir;
+  std::string out = dir / "stdout";
+  EXPECT_EXIT(
+      {
+        if (!freopen(out.c_str(), "w", stdout)) abort();
+        body();
+        fflush(stdout);
+        _exit(0);
+      },
+      testing::ExitedWithCode(expected_status), expected_error);
+  return read_file(out);
+}
+
+// The log lines without their time stamps.
+std::string without_stamps(const std::string& text) {
+  std::string result;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    std::string line = text.substr(at, end - at);
+    if (line.size() > 25 && line[24] == '|') line = line.substr(25);
+    result += line + "\n";
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return result;
+}
+
+}  // namespace
+
+TEST(BuildRuleTable, BuiltinRulesMatchByWholeEnding) {
+  EXPECT_STREQ(file_ending("dir/a.b/x.data.cpp"), ".data.cpp");
+  EXPECT_STREQ(file_ending("x.gen.h"), ".gen.h");
+  EXPECT_EQ(file_ending("dir.old/readme"), nullptr);
+  Found data = lookup("a/b/x.data.cpp");
+  EXPECT_EQ(data.commands, std::vector<std::string>{"cxx"});
+  EXPECT_EQ(data.outputs, std::vector<std::string>{".bin"});
+  EXPECT_EQ(lookup("a/b/x.cpp").commands, std::vector<std::string>{"nullterminate"});
+  Found generated = lookup("x.gen.h");
+  EXPECT_EQ(generated.outputs, std::vector<std::string>{".gen.h"});
+  EXPECT_EQ(lookup("t.strtbl").commands, std::vector<std::string>{"nullterminate_newlines"});
+  EXPECT_EQ(lookup("t.tov").commands, std::vector<std::string>{"copy"});
+  const ZuArray<BuildRule>* table = build_rule_table();
+  for (u32 i = 1; i < table->count; ++i)
+    EXPECT_LE(table->data[i - 1].ending_hash, table->data[i].ending_hash);
+}
+
+TEST(BuildRuleTableDeathTest, NoRuleGivesErrorSuggestionsAndFatalMessage) {
+  std::string log = child_output([] { lookup("x.md"); }, 255,
+                                 exit_message("ERROR: No rules found that matches filename 'x.md', "
+                                              "aborting..."));
+  // "TOV" in 15 columns, the line in 4, the file's base name in 30.
+  std::string line = without_stamps(log);
+  EXPECT_EQ(line.substr(0, 16), "TOV            |");
+  EXPECT_EQ(line.substr(20, 32), ":build_rule_table.cpp           ");
+  EXPECT_EQ(line.substr(52),
+            "ERROR: No rules found that matches filename 'x.md' with ending '.md'\n");
+  log = child_output(
+      [] {
+        register_rule(".shader.hlsl", "copy");
+        lookup("x.hlsl");
+      },
+      255, "No rules found that matches filename 'x.hlsl'");
+  std::string expected_suggestion =
+      "Did you mean '.shader.hlsl' instead of '.hlsl'?\n";
+  EXPECT_NE(log.find(expected_suggestion), std::string::npos) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+  // Endings compare byte for byte.
+  child_output([] { lookup("X.H"); }, 255, "No rules found that matches filename 'X.H'");
+}
+
+TEST(BuildRuleTableDeathTest, ExtraInputSuffixesAndRepeatedRegistrations) {
+  child_output(
+      [] {
+        register_rule(".model", "copy", ".meta");
+        if (lookup("x.meta").found) abort();  // a suffix only: no statement, no message
+        register_rule(".bin", "nullterminate");
+        Found both = lookup("x.bin");
+        if (both.commands.size() != 2) abort();
+      },
+      0, "");
+}

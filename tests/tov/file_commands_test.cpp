@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "build_rules/invocations.h"
+#include "test_support.h"
+
+namespace {
+
+// Runs a command on one input with the given bytes; returns the output.
+std::string run_on(const char* command, const std::string& input) {
+  TempDir dir;
+  write_file(dir / "in", input);
+  parse_arguments({"--tov-command-in-file", dir / "in", "--tov-command-out-file", dir / "out"});
+  EXPECT_EQ(run_command(command, "/", "/", "i/"), 0u);
+  return read_file(dir / "out");
+}
+
+std::string table(std::vector<u64> offsets, const std::string& text) {
+  std::string bytes;
+  u64 count = offsets.size();
+  bytes.append((const char*)&count, 8);
+  for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
+  return bytes + text;
+}
+
+}  // namespace
+
+TEST(FileCommands, NullterminateAppendsOneNul) {
+  TestHost host;
+  EXPECT_EQ(run_on("nullterminate", ""), std::string(1, '\0'));
+  EXPECT_EQ(run_on("nullterminate", "int x;\n"), std::string("int x;\n\0", 8));
+}
+
+TEST(FileCommands, StringTables) {
+  TestHost host;
+  EXPECT_EQ(run_on("nullterminate_newlines", ""), table({}, ""));
+  EXPECT_EQ(run_on("nullterminate_newlines", std::string("ab\r\n\r\ncd\n", 9)),
+            table({0, 6}, std::string("ab\0\0\0\0cd\0", 9)));
+  // A leading line break: the first line starts after it.
+  EXPECT_EQ(run_on("nullterminate_newlines", "\n\nx\n"), table({2}, std::string("\0\0x\0", 4)));
+  // No final line break: a NUL is added so the last string ends too.
+  EXPECT_EQ(run_on("nullterminate_newlines", "a\nbc"), table({0, 2}, std::string("a\0bc\0", 5)));
+}
+
+TEST(FileCommands, CopyAndMirror) {
+  TestHost host;
+  EXPECT_EQ(run_on("copy", std::string(100000, 'c')), std::string(100000, 'c'));
+  TempDir dir;
+  write_file(dir / "tree/a.txt", "a");
+  write_file(dir / "tree/b/c.txt", "c");
+  parse_arguments({"--tov-command-in-file", dir / "tree", "--tov-command-out-file", dir / "copy"});
+  EXPECT_EQ(run_command("mirror_dir", (dir.path() + "/").c_str(), "/", "i/"), 0u);
+  EXPECT_EQ(read_file(dir / "copy/b/c.txt"), "c");
+}
+
+TEST(FileCommandsDeathTest, CountsAreCheckedFirst) {
+  TestHost host;
+  TempDir dir;
+  write_file(dir / "a", "a");
+  write_file(dir / "b", "b");
+  parse_arguments({"--tov-command-in-file", dir / "a", dir / "b", "--tov-command-out-file",
+                   dir / "out"});
+  EXPECT_EXIT(run_command("copy", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("'copy' expects exactly one input and one output"));
+  EXPECT_EQ(filesystem_get_attr((dir / "out").c_str()), 0u);  // nothing copied
+  EXPECT_EXIT(run_command("mirror_dir", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("'mirror_dir' expects exactly one input and one output"));
+  EXPECT_EXIT(run_command("nullterminate", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("'nullterminate' expects exactly one input and one output"));
+  EXPECT_EXIT(run_command("nullterminate_newlines", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("'nullterminate' expects exactly one input and one output"));
+  parse_arguments({"--tov-command-in-file", dir / "a", "--tov-command-out-file",
+                   dir / "a/cannot"});
+  EXPECT_EXIT(run_command("copy", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("Failed to copy '" + (dir / "a") + "' to '" + (dir / "a/cannot") + "'"));
+}

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "build_rules/invocations.h"
+#include "test_support.h"
+#include "tov_entry.h"
+
+namespace {
+
+struct Seen {
+  u64 inputs = 0, outputs = 0;
+  std::vector<u64> sizes;
+  std::string working_dir;
+  bool outputs_open = false;
+} g_seen;
+
+u32 record(CommandContext* context) {
+  g_seen = Seen();
+  g_seen.inputs = context->input_count;
+  g_seen.outputs = context->output_count;
+  for (u64 i = 0; i < context->input_count; ++i) g_seen.sizes.push_back(context->inputs[i].data.count);
+  g_seen.working_dir = context->working_dir;
+  g_seen.outputs_open = context->output_count > 0 && context->outputs[0].file != nullptr;
+  return 7;
+}
+
+u32 other(CommandContext*) { return 99; }
+
+const int g_registered = [] {
+  tov_register_rule_invocation("test_record", record, 0, 0, 0, nullptr, 0);
+  tov_register_rule_invocation("test_open", record, 1, 0, 0, nullptr, 0);
+  tov_register_rule_invocation("test_record", other, 1, 1, 1, nullptr, 0);  // dropped
+  return 0;
+}();
+
+}  // namespace
+
+TEST(Runner, HandlerGetsInputsAndOutputsAndItsResultIsReturned) {
+  TestHost host;
+  TempDir dir;
+  write_file(dir / "empty.txt", "");
+  write_file(dir / "three.txt", "abc");
+  parse_arguments({"--tov-command-in-file", dir / "empty.txt", dir / "three.txt"});
+  EXPECT_EQ(run_command("test_record", "/w/", "/s/", "i/"), 7u);
+  EXPECT_EQ(g_seen.inputs, 2u);
+  EXPECT_EQ(g_seen.sizes, (std::vector<u64>{0, 0}));  // not loaded without opens_files
+  EXPECT_EQ(g_seen.working_dir, "/w/");
+  parse_arguments({"--tov-command-in-file", dir / "empty.txt", dir / "three.txt",
+                   "--tov-command-out-file", dir / "sub/out.bin"});
+  EXPECT_EQ(run_command("test_open", "/w/", "/s/", "i/"), 7u);
+  EXPECT_EQ(g_seen.sizes, (std::vector<u64>{0, 3}));
+  EXPECT_TRUE(g_seen.outputs_open);
+  EXPECT_EQ(filesystem_get_attr((dir / "sub/out.bin").c_str()), 3u);  // created and closed
+  parse_arguments({});
+  EXPECT_EQ(run_command("test_record", "/w/", "/s/", "i/"), 7u);
+  EXPECT_EQ(g_seen.inputs + g_seen.outputs, 0u);
+}
+
+TEST(Runner, CurrentCommandAndUserData) {
+  TestHost host;
+  parse_arguments({});
+  EXPECT_EQ(tov_get_current_build_rule_command(), nullptr);
+  parse_arguments({"--tov-command", "cxx"});
+  EXPECT_STREQ(tov_get_current_build_rule_command(), "cxx");
+  EXPECT_EQ(tov_get_current_build_rule_user_data(), nullptr);
+  int value;
+  tov_set_current_build_rule_user_data(&value);
+  EXPECT_EQ(tov_get_current_build_rule_user_data(), &value);
+  tov_set_current_build_rule_user_data(nullptr);
+}
+
+TEST(RunnerDeathTest, UnknownCommandAndMissingInputs) {
+  TestHost host;
+  TempDir dir;
+  write_file(dir / "real.txt", "x");
+  parse_arguments({});
+  EXPECT_EXIT(run_command("nothing", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("Couldn't find command named 'nothing' in invocation entries"));
+  parse_arguments({"--tov-command-in-file", dir / "gone.txt", dir / "real.txt"});
+  EXPECT_EXIT(run_command("copy", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("Couldn't find file '" + (dir / "gone.txt") + "' (next file is '" +
+                           (dir / "real.txt") + "'), exiting..."));
+  parse_arguments({"--tov-command-in-file", dir / "real.txt", dir / "gone.txt"});
+  EXPECT_EXIT(run_command("copy", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("Couldn't find file '" + (dir / "gone.txt") +
+                           "' (next file is '<no next file>'), exiting..."));
+  // A folder passes the check but cannot be read whole.
+  parse_arguments({"--tov-command-in-file", dir.path()});
+  EXPECT_EXIT(run_command("nullterminate", "/", "/", "i/"), testing::ExitedWithCode(255),
+              exit_message("Couldn't open '" + dir.path() + "' for reading, exiting..."));
+}
