@@ -4,9 +4,13 @@
 #include "command_option.h"
 #include "reactor.h"
 
+namespace {
+// Lives until the process ends, with everything the modules hang on it.
+HostContext host;
+}  // namespace
+
 int main(int argc, char** argv) {
   (void)argv;
-  HostContext host;
   reactor_create(&host);
   zu_set_host(&host);
   host.module_name = "tov";
@@ -16,7 +20,7 @@ int main(int argc, char** argv) {
   if (!host.entry)
     sys_exit(-1, "ERROR: The module 'tov' did not install an entry (is %stov.x86_64 missing?)",
              filesystem_get_exe_dir());
-  u32 result = reactor_run(&host, (u32)argc, nullptr);
-  reactor_destroy(&host);
-  return (int)result;
+  // The process ends right after: unloading the modules first would only
+  // cost time and leave their tables unreachable.
+  return (int)reactor_run(&host, (u32)argc, nullptr);
 }

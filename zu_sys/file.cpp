@@ -113,7 +113,7 @@ u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size) {
 }
 
 u64 filesystem_file_write(ZuFile* file, const void* data, u64 size) {
-  if (file->mode == 0 || file->failed) return 0;
+  if (file->mode == 0 || file->failed || size == 0) return 0;
   if (file->buffered + size <= kWriteBuffer) {
     memcpy(file->buffer + file->buffered, data, size);
     file->buffered += size;

@@ -70,5 +70,11 @@ TEST(ModuleOptions, ModulesKeepSeparateRegistriesUntilTheJoinAndShareValuesAfter
   sys_set_argc_argv(0, nullptr);
   reactor_destroy(&host);
   zu_set_host(nullptr);
+  for (CommandOption* added = tail->next; added;) {
+    CommandOption* next = added->next;
+    command_option_values_free(added->values);
+    sys_free(added);
+    added = next;
+  }
   tail->next = nullptr;
 }

@@ -100,7 +100,7 @@ bool tov_access_stringtable(const TovFileInfo* info, TovStringTable* table) {
   if (count == 0) {
     *table = {0, nullptr, nullptr};
   } else {
-    *table = {count, (const u64*)(data + sizeof(u64)),
+    *table = {count, (const TovUnalignedU64*)(data + sizeof(u64)),
               (const char*)(data + sizeof(u64) + count * sizeof(u64))};
   }
   return true;

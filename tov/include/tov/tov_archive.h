@@ -63,10 +63,14 @@ typedef struct TovFileInfo {
   const void* data;
 } TovFileInfo;
 
+/* Packed files follow each other without padding, so a u64 inside one may
+ * sit at any address: this type reads it safely wherever it is. */
+typedef u64 TovUnalignedU64 __attribute__((aligned(1)));
+
 /* A string table (type 6): string i is text + offsets[i], NUL-terminated. */
 typedef struct TovStringTable {
   u64 count;
-  const u64* offsets; /* null when count is 0 */
+  const TovUnalignedU64* offsets; /* null when count is 0 */
   const char* text;   /* null when count is 0 */
 } TovStringTable;
 
