@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Generation (scan + build.ninja) for a synthetic tree, next to find listing
+# the same tree, in one hyperfine run. Usage: bench/generation.sh [COUNT] [build]
+set -euo pipefail
+count=${1:-100000}
+build=$(cd "${2:-build}" && pwd)
+sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
+work=/tmp/tov_bench_generation_$count
+[ -d "$work/tree" ] || "$build/bin/make_tree" "$work/tree" "$count"
+cd "$work"
+hyperfine --warmup 2 --runs 10 \
+  "find tree -type f" \
+  "$build/bin/tov --tov-working-dir $work --tov-sdk-dir $sdk --tov-intermediate-dir out/i --tov-out bench.tov --tov-rule-file rules/tov.ninja --tov-dir tree/"
