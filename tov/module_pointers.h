@@ -4,15 +4,7 @@
 // and stays null for a function the library lacks.
 #pragma once
 
-#include "zu_sys.h"
-
-// One file handed to the compiler: name as the compiler sees it, contents
-// (followed in memory by a NUL byte that size does not count).
-struct CompileSource {
-  const char* name;
-  const u8* data;
-  u64 size;
-};
+#include "compile_source.h"
 
 typedef void* (*BcgenBitcodeCreate)(const CompileSource* sources, u64 source_count,
                                     const CompileSource* headers, u64 header_count,

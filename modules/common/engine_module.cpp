@@ -11,20 +11,23 @@ void engine_module_link(ZuShared* tov) {
       (RegisterRuleInvocation)shared_shared_load_function(tov, "tov_register_rule_invocation");
 }
 
+void engine_module_register_rule(const char* ending, const char* command,
+                                 const char* output_ending, u16 type) {
+  if (!g_tov.register_build_rule) return;
+  BuildRule rule = {};
+  zu_string_init(&rule.ending, ending);
+  zu_string_init(&rule.command, command);
+  zu_string_init_empty(&rule.invocation);
+  rule.ending_hash = zu_hash(ending, strlen(ending));
+  BuildRuleOutput* output = zu_array_push_zeroed(&rule.outputs);
+  zu_string_init(&output->ending, output_ending);
+  output->type = type;
+  output->pack = 1;
+  g_tov.register_build_rule(&rule, 1);  // the table keeps a copy
+  zu_destroy(&rule);
+}
+
 void engine_module_register_rules(const char* const* endings, u32 count, const char* command,
                                   u16 type) {
-  if (!g_tov.register_build_rule) return;
-  for (u32 i = 0; i < count; ++i) {
-    BuildRule rule = {};
-    zu_string_init(&rule.ending, endings[i]);
-    zu_string_init(&rule.command, command);
-    zu_string_init_empty(&rule.invocation);
-    rule.ending_hash = zu_hash(endings[i], strlen(endings[i]));
-    BuildRuleOutput* output = zu_array_push_zeroed(&rule.outputs);
-    zu_string_init(&output->ending, endings[i]);
-    output->type = type;
-    output->pack = 1;
-    g_tov.register_build_rule(&rule, 1);  // the table keeps a copy
-    zu_destroy(&rule);
-  }
+  for (u32 i = 0; i < count; ++i) engine_module_register_rule(endings[i], command, endings[i], type);
 }

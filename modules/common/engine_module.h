@@ -23,3 +23,6 @@ void engine_module_link(ZuShared* tov);
 // out) and packed with type. Nothing happens without the tool.
 void engine_module_register_rules(const char* const* endings, u32 count, const char* command,
                                   u16 type);
+// One rule whose output ending differs from the source's.
+void engine_module_register_rule(const char* ending, const char* command,
+                                 const char* output_ending, u16 type);

@@ -65,7 +65,7 @@ enum {
   TOV_TYPE_MODEL = 10, /* .gltf .glb .obj .fbx */
   TOV_TYPE_FONT = 11,  /* .ttf .otf .woff2 */
   TOV_TYPE_ENTITY = 12, /* .json (validated and minified) .yaml .yml .toml */
-  TOV_TYPE_GAME = 13,   /* .csv .txt .ini .cfg */
+  TOV_TYPE_GAME = 13,   /* .csv .txt .ini .cfg; .data.c compiles to a .bin of type 2 */
 };
 
 typedef struct BuildRuleOutput {

@@ -1,0 +1,187 @@
+// The bitcode compiler: C and C++ data sources to LLVM bitcode in memory,
+// with Clang in process. Sources and headers are served from memory under a
+// virtual folder overlaid on the real file system; the compile reports which
+// given headers it read.
+#include <clang/Basic/Diagnostic.h>
+#include <clang/Basic/DiagnosticOptions.h>
+#include <clang/CodeGen/CodeGenAction.h>
+#include <clang/Frontend/CompilerInstance.h>
+#include <clang/Frontend/CompilerInvocation.h>
+#include <clang/Frontend/TextDiagnosticPrinter.h>
+#include <clang/Frontend/Utils.h>
+#include <llvm/Bitcode/BitcodeWriter.h>
+#include <llvm/IR/DiagnosticInfo.h>
+#include <llvm/IR/DiagnosticPrinter.h>
+#include <llvm/IR/LLVMContext.h>
+#include <llvm/IR/Module.h>
+#include <llvm/Linker/Linker.h>
+#include <llvm/Support/MemoryBuffer.h>
+#include <llvm/Support/Path.h>
+#include <llvm/Support/TargetSelect.h>
+#include <llvm/Support/VirtualFileSystem.h>
+#include <llvm/Support/raw_ostream.h>
+
+#include <string>
+#include <vector>
+
+#include "compile_source.h"
+
+namespace {
+
+// Every compile sees the same folder, wherever the tree lies, so the same
+// data gives the same bitcode.
+constexpr const char* kVirtualRoot = "/tov_data";
+
+struct Bitcode {
+  llvm::SmallVector<char, 0> bytes;
+};
+
+// Records which given headers the compile opened.
+class UsedHeaders : public clang::DependencyCollector {
+ public:
+  UsedHeaders(const CompileSource* headers, u64 count, u8* used)
+      : headers_(headers), count_(count), used_(used) {}
+  bool sawDependency(llvm::StringRef file, bool, bool, bool, bool missing) override {
+    if (missing) return false;
+    llvm::SmallString<256> path(file);
+    if (!llvm::sys::path::is_absolute(path)) {
+      llvm::SmallString<256> rooted(kVirtualRoot);
+      llvm::sys::path::append(rooted, path);
+      path = rooted;
+    }
+    llvm::sys::path::remove_dots(path, true);
+    llvm::StringRef name = path;
+    if (!name.consume_front(kVirtualRoot) || !name.consume_front("/")) return false;
+    for (u64 i = 0; i < count_; ++i)
+      if (name == headers_[i].name) used_[i] = 1;
+    return false;
+  }
+
+ private:
+  const CompileSource* headers_;
+  u64 count_;
+  u8* used_;
+};
+
+void print_llvm_diagnostic(const llvm::DiagnosticInfo& info, void*) {
+  std::string text;
+  llvm::raw_string_ostream stream(text);
+  llvm::DiagnosticPrinterRawOStream printer(stream);
+  info.print(printer);
+  stream.flush();
+  sys_printf("%s\n", text.c_str());
+}
+
+// Diagnostics name files as the data names them, without the virtual folder.
+void print_diagnostics(std::string text) {
+  std::string prefix = std::string(kVirtualRoot) + "/";
+  for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at))
+    text.erase(at, prefix.size());
+  if (!text.empty()) sys_printf("%s", text.c_str());
+}
+
+bool is_c_source(const char* name) { return sys_strend(name, ".c"); }
+
+std::unique_ptr<llvm::Module> compile(const CompileSource* source,
+                                      llvm::IntrusiveRefCntPtr<llvm::vfs::FileSystem> files,
+                                      const char* const* flags, u64 flag_count,
+                                      const CompileSource* headers, u64 header_count, u8* used,
+                                      llvm::LLVMContext* context) {
+  std::string root_flag = std::string("-fdebug-compilation-dir=") + kVirtualRoot;
+  std::string prefix_map = std::string("-fmacro-prefix-map=") + kVirtualRoot + "/=";
+  std::vector<const char*> args = {TOV_CLANG_PATH, "-c", "-x", is_c_source(source->name) ? "c" : "c++",
+                                   "-O2", "-iquote", kVirtualRoot, root_flag.c_str(),
+                                   prefix_map.c_str(), "-Werror=date-time", "-fno-ident"};
+  if (!is_c_source(source->name)) args.push_back("-std=c++20");
+  for (u64 i = 0; i < flag_count; ++i) args.push_back(flags[i]);
+  std::string path = std::string(kVirtualRoot) + "/" + source->name;
+  args.push_back(path.c_str());
+
+  std::string driver_text;
+  llvm::raw_string_ostream driver_stream(driver_text);
+  llvm::IntrusiveRefCntPtr<clang::DiagnosticOptions> options = new clang::DiagnosticOptions();
+  auto* printer = new clang::TextDiagnosticPrinter(driver_stream, options.get());
+  llvm::IntrusiveRefCntPtr<clang::DiagnosticsEngine> diagnostics =
+      clang::CompilerInstance::createDiagnostics(options.get(), printer, true);
+  std::unique_ptr<clang::CompilerInvocation> invocation =
+      clang::createInvocationFromCommandLine(args, diagnostics, files);
+  driver_stream.flush();
+  if (!invocation || diagnostics->hasErrorOccurred()) {
+    print_diagnostics(driver_text);
+    return nullptr;
+  }
+  invocation->getFrontendOpts().DisableFree = false;
+
+  clang::CompilerInstance compiler;
+  compiler.setInvocation(std::move(invocation));
+  std::string text;
+  llvm::raw_string_ostream stream(text);
+  compiler.createDiagnostics(new clang::TextDiagnosticPrinter(stream, &compiler.getDiagnosticOpts()),
+                             true);
+  compiler.createFileManager(files);
+  compiler.addDependencyCollector(std::make_shared<UsedHeaders>(headers, header_count, used));
+  clang::EmitLLVMOnlyAction action(context);
+  bool ok = compiler.ExecuteAction(action);
+  stream.flush();
+  print_diagnostics(text);
+  if (!ok) return nullptr;
+  return action.takeModule();
+}
+
+}  // namespace
+
+extern "C" {
+
+ZU_EXPORT void* bcgen_bitcode_create(const CompileSource* sources, u64 source_count,
+                                     const CompileSource* headers, u64 header_count,
+                                     const char* const* flags, u64 flag_count, u8* used) {
+  static bool targets = [] {
+    llvm::InitializeNativeTarget();
+    llvm::InitializeNativeTargetAsmPrinter();
+    return true;
+  }();
+  (void)targets;
+  llvm::IntrusiveRefCntPtr<llvm::vfs::InMemoryFileSystem> memory =
+      new llvm::vfs::InMemoryFileSystem();
+  auto add = [&](const CompileSource* file) {
+    std::string path = std::string(kVirtualRoot) + "/" + file->name;
+    // Our bytes end in a NUL, which the compiler's buffers need.
+    memory->addFile(path, 0,
+                    llvm::MemoryBuffer::getMemBuffer(
+                        llvm::StringRef((const char*)file->data, file->size), file->name, true));
+  };
+  for (u64 i = 0; i < source_count; ++i) add(sources + i);
+  for (u64 i = 0; i < header_count; ++i) add(headers + i);
+  llvm::IntrusiveRefCntPtr<llvm::vfs::OverlayFileSystem> files =
+      new llvm::vfs::OverlayFileSystem(llvm::vfs::getRealFileSystem());
+  files->pushOverlay(memory);
+
+  llvm::LLVMContext context;
+  context.setDiagnosticHandlerCallBack(print_llvm_diagnostic);
+  std::unique_ptr<llvm::Module> linked;
+  for (u64 i = 0; i < source_count; ++i) {
+    std::unique_ptr<llvm::Module> module =
+        compile(sources + i, files, flags, flag_count, headers, header_count, used, &context);
+    if (!module) return nullptr;
+    if (!linked) {
+      linked = std::move(module);
+    } else if (llvm::Linker::linkModules(*linked, std::move(module))) {
+      sys_printf("ERROR: Couldn't link '%s' into the data's module\n", sources[i].name);
+      return nullptr;
+    }
+  }
+  if (!linked) return nullptr;
+  Bitcode* bitcode = new Bitcode();
+  llvm::raw_svector_ostream out(bitcode->bytes);
+  llvm::WriteBitcodeToFile(*linked, out);
+  return bitcode;
+}
+
+ZU_EXPORT u64 bcgen_bitcode_get_data(void* bitcode, const void** data) {
+  Bitcode* self = (Bitcode*)bitcode;
+  *data = self->bytes.data();
+  return self->bytes.size();
+}
+
+ZU_EXPORT void bcgen_bitcode_destroy(void* bitcode) { delete (Bitcode*)bitcode; }
+}
