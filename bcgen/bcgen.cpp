@@ -118,6 +118,7 @@ std::unique_ptr<llvm::Module> compile(const CompileSource* source,
   llvm::raw_string_ostream stream(text);
   compiler.createDiagnostics(new clang::TextDiagnosticPrinter(stream, &compiler.getDiagnosticOpts()),
                              true);
+  compiler.setVerboseOutputStream(stream);  // "1 error generated." goes with the rest
   compiler.createFileManager(files);
   compiler.addDependencyCollector(std::make_shared<UsedHeaders>(headers, header_count, used));
   clang::EmitLLVMOnlyAction action(context);
