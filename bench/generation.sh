@@ -6,6 +6,7 @@ count=${1:-100000}
 build=$(cd "${2:-build}" && pwd)
 sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
 work=/tmp/tov_bench_generation_$count
+mkdir -p "$work"
 [ -d "$work/tree" ] || "$build/bin/make_tree" "$work/tree" "$count"
 cd "$work"
 hyperfine --warmup 2 --runs 10 \

@@ -195,6 +195,7 @@ u32 tov_begin(void) {
   ZuArray<PathSlot> names = {};
   if (command_option_is_set(&g_tov_dir))
     scan_directories(&sources, &names, zu_string_text(&working_dir), verbose);
+  u32 listed_count = sources.count;
   if (command_option_is_set(&g_tov_file)) queue_files(&sources, &names);
   if (sources.count != names.count) sys_exit(-1, "Internal error");
 
@@ -218,7 +219,7 @@ u32 tov_begin(void) {
 
   write_ninja_file(source_paths, archive_names, count, zu_string_text(&out_file),
                    zu_string_text(&intermediate_dir), zu_string_text(&working_dir),
-                   zu_string_text(&sdk_dir), depfiles, depfile_count);
+                   zu_string_text(&sdk_dir), depfiles, depfile_count, listed_count);
 
   sys_free(depfiles);
   sys_free(archive_names);

@@ -49,6 +49,11 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   ASSERT_EQ(built.status, 0) << built.out;
   std::string first = E2eTree::archive_path("e2e_first.tov");
   {
+    std::string bytes = read_file(first);
+    char message[256];
+    EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, message,
+                                   sizeof(message)))
+        << message;
     Opened archive(first);
     ASSERT_NE(archive.set, nullptr);
     EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
@@ -123,6 +128,8 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
       << patched.out;
   EXPECT_NE(patched.out.find("Added 'e.bin' (new file)"), std::string::npos);
   {
+    std::string bytes = read_file(E2eTree::archive_path("e2e_patch.tov"));
+    EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, nullptr, 0));
     Opened patch(E2eTree::archive_path("e2e_patch.tov"));
     EXPECT_EQ(patch.names(), (std::vector<std::string>{"all.fileinfo", "b.bin", "e.bin"}));
   }

@@ -4,25 +4,12 @@
 
 namespace {
 
-// The entry named name (or, without a name, the first with the hash) in one
-// archive.
-const ArchiveEntry* find_entry(const LoadedArchive* archive, u64 hash, const char* name,
-                               u64 name_length) {
-  for (u32 from = 0; from < 4;) {
-    const ArchiveSlot* slot =
-        archive_hash_table_probe(archive->name_slots, archive->name_slot_count, hash, from);
-    if (!slot) return nullptr;
-    from = (u32)((slot - archive->name_slots) % 4) + 1;
-    const ArchiveEntry* entry = archive_entry_at(archive, slot->value);
-    if (!entry) continue;
-    if (!name) return entry;
-    // Confirm the name: two names may share a 64-bit hash.
-    u64 offset = entry->name;
-    if (offset < archive->size && archive->size - offset > name_length &&
-        memcmp(archive->base + offset, name, name_length + 1) == 0)
-      return entry;
-  }
-  return nullptr;
+// The entry whose name has hash in one archive. The 64-bit hash is trusted
+// (see tov_archive.h): the name text is not compared.
+const ArchiveEntry* find_entry(const LoadedArchive* archive, u64 hash) {
+  const ArchiveSlot* slot =
+      archive_hash_table_probe(archive->name_slots, archive->name_slot_count, hash);
+  return slot ? archive_entry_at(archive, slot->value) : nullptr;
 }
 
 // Looks up count names or hashes; the general form of every access call.
@@ -32,11 +19,10 @@ u64 access(const TovArchiveSet* set, u64 count, Hash hash_of, Name name_of, TovF
   u64 found = 0;
   for (u64 i = 0; i < count; ++i) {
     const char* name = name_of(i);
-    u64 length = name ? strlen(name) : 0;
-    u64 hash = name ? zu_hash_s(name, length, 0) : hash_of(i);
+    u64 hash = name ? zu_hash_s(name, strlen(name), 0) : hash_of(i);
     for (u32 a = 0; a < set->archives.count; ++a) {
       const LoadedArchive* archive = set->archives.data[a];
-      const ArchiveEntry* entry = find_entry(archive, hash, name, length);
+      const ArchiveEntry* entry = find_entry(archive, hash);
       if (!entry) continue;
       if (out && found < capacity) archive_file_info(archive, entry, out + found);
       ++found;

@@ -120,7 +120,7 @@ void copy_rule_files(ZuFile* file, const char* working_dir, const char* intermed
 void write_ninja_file(const char* const* source_paths, const char* const* archive_names,
                       u32 count, const char* out_file, const char* intermediate_dir,
                       const char* working_dir, const char* sdk_dir, const char* const* depfiles,
-                      u32 depfile_count) {
+                      u32 depfile_count, u32 listed_count) {
   char path[2048];
   sys_snprintf(path, sizeof(path), "%s%s../build.ninja", working_dir, intermediate_dir);
   ZuFile* file = filesystem_file_create(path, 1, 0);
@@ -151,7 +151,7 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
   ZuArray<ZuString> members = {};
   ZuArray<u16> types = {};
   write_statement_section(file, source_paths, archive_names, count, working_dir,
-                          intermediate_dir, &members, &types);
+                          intermediate_dir, &members, &types, listed_count);
 
   ninja_write(file, "\n\nbuild ${od}all.fileinfo : fileinfo ");
   for (u32 i = 0; i < members.count; ++i) {

@@ -165,13 +165,16 @@ u32 write_combined_statements(ZuFile* file, const ZuArray<ZuString>* generated, 
 void write_statement_section(ZuFile* file, const char* const* source_paths,
                              const char* const* archive_names, u32 count,
                              const char* working_dir, const char* intermediate_dir,
-                             ZuArray<ZuString>* members, ZuArray<u16>* types) {
+                             ZuArray<ZuString>* members, ZuArray<u16>* types,
+                             u32 listed_count) {
   ZuArray<ZuString> generated = {};
   char path[2048];
   for (u32 i = 0; i < count; ++i) {
     // Sources are relative to the working folder, wherever the tool runs.
-    sys_snprintf(path, sizeof(path), "%s%s", working_dir, source_paths[i]);
-    if (!(filesystem_get_attr(path) & 1u)) continue;  // gone: skipped silently
+    if (i >= listed_count) {
+      sys_snprintf(path, sizeof(path), "%s%s", working_dir, source_paths[i]);
+      if (!(filesystem_get_attr(path) & 1u)) continue;  // gone: skipped silently
+    }
     write_build_statements(source_paths[i], archive_names[i], false, working_dir,
                            intermediate_dir, &generated, members, types, file);
   }

@@ -15,7 +15,10 @@ void write_build_statements(const char* source, const char* archive_name,
                             ZuArray<ZuString>* members, ZuArray<u16>* types, ZuFile* file);
 
 // Every statement of the build: the queued files, then what chains from them.
+// A queued file that does not exist is skipped; the first listed_count come
+// from a fresh directory listing and are not looked up.
 void write_statement_section(ZuFile* file, const char* const* source_paths,
                              const char* const* archive_names, u32 count,
                              const char* working_dir, const char* intermediate_dir,
-                             ZuArray<ZuString>* members, ZuArray<u16>* types);
+                             ZuArray<ZuString>* members, ZuArray<u16>* types,
+                             u32 listed_count = 0);

@@ -1,0 +1,187 @@
+// Lookups in a .tov archive against a std::unordered_map of the same names
+// and PhysFS on a stored zip of the same files; opening an archive against
+// mounting the zip; listing a directory. Run by bench/archive.sh, which
+// prepares the tree, the archive, the zip and the list of names:
+//   archive_bench [benchmark flags] ARCHIVE ZIP NAMES
+#include <benchmark/benchmark.h>
+#include <physfs.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tov/tov_archive.h"
+
+namespace {
+
+std::string g_archive, g_zip;
+std::vector<std::string> g_names;  // in random order
+std::vector<u64> g_hashes;
+
+TovArchiveSet* open_set() {
+  const char* paths[] = {g_archive.c_str()};
+  TovArchiveSetDesc desc = {paths, 1};
+  return tov_archive_create(&desc);
+}
+
+void BM_TovLookupByName(benchmark::State& state) {
+  TovArchiveSet* set = open_set();
+  size_t i = 0;
+  TovFileInfo info;
+  for (auto _ : state) {
+    bool found = tov_archive_access_file(set, g_names[i].c_str(), &info);
+    benchmark::DoNotOptimize(found);
+    if (++i == g_names.size()) i = 0;
+  }
+  tov_archive_destroy(set);
+}
+
+void BM_TovLookupByHash(benchmark::State& state) {
+  TovArchiveSet* set = open_set();
+  size_t i = 0;
+  TovFileInfo info;
+  for (auto _ : state) {
+    bool found = tov_archive_access_file_by_hash(set, g_hashes[i], &info);
+    benchmark::DoNotOptimize(found);
+    if (++i == g_hashes.size()) i = 0;
+  }
+  tov_archive_destroy(set);
+}
+
+// Hashing the name and looking up by hash: a lookup without the name check.
+void BM_TovHashThenLookup(benchmark::State& state) {
+  TovArchiveSet* set = open_set();
+  size_t i = 0;
+  TovFileInfo info;
+  for (auto _ : state) {
+    const std::string& name = g_names[i];
+    bool found = tov_archive_access_file_by_hash(set, zu_hash_s(name.data(), name.size(), 0), &info);
+    benchmark::DoNotOptimize(found);
+    if (++i == g_names.size()) i = 0;
+  }
+  tov_archive_destroy(set);
+}
+
+void BM_TovLookupBatch64(benchmark::State& state) {
+  TovArchiveSet* set = open_set();
+  std::vector<const char*> names;
+  for (const std::string& name : g_names) names.push_back(name.c_str());
+  TovFileInfo out[64];
+  size_t i = 0;
+  for (auto _ : state) {
+    if (i + 64 > names.size()) i = 0;
+    benchmark::DoNotOptimize(tov_archive_access_files(set, names.data() + i, 64, out, 64));
+    i += 64;
+  }
+  state.SetItemsProcessed(state.iterations() * 64);
+  tov_archive_destroy(set);
+}
+
+// Opening, then every name once: the cost of the first touches of a fresh
+// mapping, per lookup.
+void BM_TovFirstPassPerLookup(benchmark::State& state) {
+  for (auto _ : state) {
+    TovArchiveSet* set = open_set();
+    TovFileInfo info;
+    for (const std::string& name : g_names)
+      benchmark::DoNotOptimize(tov_archive_access_file(set, name.c_str(), &info));
+    tov_archive_destroy(set);
+  }
+  state.SetItemsProcessed(state.iterations() * g_names.size());
+}
+
+void BM_TovOpen(benchmark::State& state) {
+  for (auto _ : state) tov_archive_destroy(open_set());
+}
+
+void BM_TovListDirectoryByType(benchmark::State& state) {
+  TovArchiveSet* set = open_set();
+  std::vector<TovFileInfo> out(g_names.size());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tov_archive_index_directory(set, "area_07/", 2, out.data(), out.size()));
+  tov_archive_destroy(set);
+}
+
+void BM_UnorderedMapLookup(benchmark::State& state) {
+  std::unordered_map<std::string, size_t> map;
+  for (size_t i = 0; i < g_names.size(); ++i) map[g_names[i]] = i;
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(map.find(g_names[i]));
+    if (++i == g_names.size()) i = 0;
+  }
+}
+
+void BM_PhysfsMount(benchmark::State& state) {
+  for (auto _ : state) {
+    PHYSFS_mount(g_zip.c_str(), nullptr, 1);
+    PHYSFS_unmount(g_zip.c_str());
+  }
+}
+
+void BM_PhysfsExists(benchmark::State& state) {
+  PHYSFS_mount(g_zip.c_str(), nullptr, 1);
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(PHYSFS_exists(g_names[i].c_str()));
+    if (++i == g_names.size()) i = 0;
+  }
+  PHYSFS_unmount(g_zip.c_str());
+}
+
+void BM_PhysfsListDirectoryFiltered(benchmark::State& state) {
+  PHYSFS_mount(g_zip.c_str(), nullptr, 1);
+  for (auto _ : state) {
+    // PhysFS lists one folder level; the tree's files are two levels down.
+    size_t count = 0;
+    char** zones = PHYSFS_enumerateFiles("area_07");
+    for (char** zone = zones; *zone; ++zone) {
+      std::string folder = std::string("area_07/") + *zone;
+      char** files = PHYSFS_enumerateFiles(folder.c_str());
+      for (char** file = files; *file; ++file) {
+        std::string name = *file;
+        count += name.size() > 4 && name.compare(name.size() - 4, 4, ".bin") == 0;
+      }
+      PHYSFS_freeList(files);
+    }
+    PHYSFS_freeList(zones);
+    benchmark::DoNotOptimize(count);
+  }
+  PHYSFS_unmount(g_zip.c_str());
+}
+
+}  // namespace
+
+BENCHMARK(BM_TovOpen);
+BENCHMARK(BM_PhysfsMount)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TovLookupByName);
+BENCHMARK(BM_TovLookupByHash);
+BENCHMARK(BM_TovHashThenLookup);
+BENCHMARK(BM_TovLookupBatch64);
+BENCHMARK(BM_TovFirstPassPerLookup)->Iterations(5);
+BENCHMARK(BM_UnorderedMapLookup);
+BENCHMARK(BM_PhysfsExists);
+BENCHMARK(BM_TovListDirectoryByType);
+BENCHMARK(BM_PhysfsListDirectoryFiltered)->Iterations(10);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (argc < 4) {
+    fprintf(stderr, "usage: %s [benchmark flags] ARCHIVE ZIP NAMES\n", argv[0]);
+    return 2;
+  }
+  g_archive = argv[1];
+  g_zip = argv[2];
+  std::ifstream names(argv[3]);
+  for (std::string line; std::getline(names, line);)
+    if (!line.empty()) g_names.push_back(line);
+  std::shuffle(g_names.begin(), g_names.end(), std::mt19937_64(7));
+  for (const std::string& name : g_names) g_hashes.push_back(zu_hash_s(name.data(), name.size(), 0));
+  PHYSFS_init(argv[0]);
+  benchmark::RunSpecifiedBenchmarks();
+  PHYSFS_deinit();
+  return 0;
+}

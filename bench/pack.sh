@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The "tov" pack step alone on a synthetic tree, next to tar -cf of the same
+# files and to a loop that only opens and reads every file (the read floor).
+# Usage: bench/pack.sh [COUNT] [build]   (uses bench/archive.sh's tree)
+set -euo pipefail
+count=${1:-10000}
+build=$(cd "${2:-build}" && pwd)
+work=/tmp/tov_bench_archive_$count
+[ -f "$work/pack.txt" ] || "$(dirname "$0")/archive.sh" "$count" "$build" > /dev/null
+sed "s|^|$work/tree/|" "$work/names.txt" > "$work/paths.txt"
+hyperfine --warmup 1 --runs 5 \
+  "$build/bin/read_floor $work/paths.txt" \
+  "tar -cf $work/tree.tar -C $work/tree -T $work/names.txt" \
+  "$build/bin/tov --tov-working-dir $work/ --tov-sdk-dir / --tov-intermediate-dir tree --tov-command tov --arg-file $work/pack.txt --tov-command-out-file $work/packed.tov"
