@@ -122,3 +122,18 @@ void tov_archive_restore_order(TovArchiveSet* set) {
     }
   }
 }
+
+bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out) {
+  if (index >= set->archives.count) return false;
+  const LoadedArchive* archive = set->archives.data[index];
+  *out = {zu_string_text(&archive->path), 0, 0, 0, 0};
+  if (archive->size < sizeof(ArchiveHeader)) return true;
+  const ArchiveHeader* header = archive_header(archive);
+  out->total_size = header->total_size;
+  out->type_count = header->type_count;
+  // The tables' item counts: every file is in the name table, every folder
+  // in the directory table.
+  if (archive->name_slots) out->file_count = ((const ArchiveHashTable*)archive->name_slots - 1)->item_count;
+  if (archive->dir_slots) out->directory_count = ((const ArchiveHashTable*)archive->dir_slots - 1)->item_count;
+  return true;
+}

@@ -165,6 +165,20 @@ ZU_EXPORT u64 tov_archive_index_directories_with_dupes_n(const TovArchiveSet* se
                                                          u64 type_count, TovFileInfo* out,
                                                          u64 capacity);
 
+/* ---- describing ------------------------------------------------------------ */
+
+typedef struct TovArchiveInfo {
+  const char* path;
+  u64 total_size;   /* bytes, as the header says */
+  u64 file_count;   /* packed files, all.fileinfo included */
+  u64 type_count;   /* one more than the highest type code */
+  u64 directory_count;
+} TovArchiveInfo;
+
+/* Describes the index-th archive of the set (0 is the first); false when
+ * there is no such archive. */
+ZU_EXPORT bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out);
+
 /* ---- checking ------------------------------------------------------------ */
 
 #define TOV_VERIFY_CONTENT 1u /* also hash every file's bytes */

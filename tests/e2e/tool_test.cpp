@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "e2e_tree.h"
+
+namespace {
+
+ProcessResult tool(const std::string& arguments, const std::string& folder = ".") {
+  return run_shell(shell_quote(bin_dir() + "tov-archive") + " " + arguments, folder);
+}
+
+}  // namespace
+
+TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
+  E2eTree tree;
+  tree.write("assets/a.bin", "first a");
+  tree.write("assets/keep.h", "int keep;");
+  tree.write("assets/maps/town.bin", "town");
+  ASSERT_EQ(tree.generate("e2e_tool.tov", {"--tov-dir", "assets/"}).status, 0);
+  ASSERT_EQ(tree.ninja().status, 0);
+  std::string base = tree.path("base.tov");
+  ASSERT_EQ(run_shell("cp " + shell_quote(E2eTree::archive_path("e2e_tool.tov")) + " " +
+                      shell_quote(base))
+                .status,
+            0);
+  std::string quoted = shell_quote(base);
+
+  ProcessResult list = tool("list " + quoted);
+  EXPECT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find("maps/town.bin"), std::string::npos) << list.out;
+  ProcessResult maps = tool("list " + quoted + " maps/ --json");
+  EXPECT_EQ(maps.out.substr(0, 25), "[{\"name\":\"maps/town.bin\",");
+  EXPECT_EQ(tool("list " + quoted + " --type 4").out.find("a.bin"), std::string::npos);
+  ProcessResult info = tool("info " + quoted + " --json");
+  EXPECT_NE(info.out.find("\"files\":4"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\"directories\":[\"\",\"maps/\"]"), std::string::npos) << info.out;
+  EXPECT_EQ(tool("cat " + quoted + " maps/town.bin").out, "town");
+  ProcessResult missing = tool("cat " + quoted + " nothing.bin");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "tov-archive: no file 'nothing.bin' in the archive\n");
+  ASSERT_EQ(tool("extract " + quoted + " " + shell_quote(tree.path("x"))).status, 0);
+  EXPECT_EQ(read_file(tree.path("x/maps/town.bin")), "town");
+  EXPECT_EQ(read_file(tree.path("x/keep.h")), std::string("int keep;\0", 10));
+  ProcessResult verified = tool("verify " + quoted + " --content");
+  EXPECT_EQ(verified.status, 0);
+  EXPECT_EQ(verified.out, base + ": ok\n");
+
+  tree.write("assets/a.bin", "second a");
+  tree.age("assets/a.bin", 5);
+  tree.write("assets/new.bin", "new");
+  ASSERT_EQ(tree.generate("e2e_tool_patch.tov",
+                          {"--tov-dir", "assets/", "--tov-ignore-files-in-archives", base})
+                .status,
+            0);
+  ASSERT_EQ(tree.ninja().status, 0);
+  std::string patch = E2eTree::archive_path("e2e_tool_patch.tov");
+  ProcessResult diff = tool("diff " + quoted + " " + shell_quote(patch));
+  EXPECT_EQ(diff.status, 1);
+  EXPECT_EQ(diff.out, "added    new.bin\nremoved  keep.h\nremoved  maps/town.bin\nchanged  a.bin\n");
+  EXPECT_EQ(tool("diff " + quoted + " " + quoted + " --json").out,
+            "{\"added\":[],\"removed\":[],\"changed\":[]}\n");
+
+  std::string damaged = read_file(base);
+  damaged[damaged.size() / 2] ^= 0x5a;
+  write_file(tree.path("damaged.tov"), damaged.substr(0, damaged.size() - 3));
+  ProcessResult bad = tool("list " + shell_quote(tree.path("damaged.tov")));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("is damaged: total size differs"), std::string::npos) << bad.err;
+  EXPECT_EQ(tool("verify " + shell_quote(tree.path("damaged.tov"))).status, 1);
+  EXPECT_EQ(tool("list").status, 2);
+  EXPECT_EQ(tool("frobnicate " + quoted).status, 2);
+  EXPECT_EQ(tool("--help").status, 0);
+  remove(E2eTree::archive_path("e2e_tool.tov").c_str());
+  remove(patch.c_str());
+}
