@@ -48,6 +48,11 @@ ZU_EXPORT void sys_free(void* block);  // accepts null
 // (adding a line feed when it has none) and ends the process with the low
 // eight bits of code: -1 gives status 255.
 ZU_EXPORT __attribute__((noreturn)) void sys_exit(i32 code, const char* format, ...);
+// A function sys_exit calls after printing, instead of ending the process
+// (a test harness or a fuzzer unwinds with it). It must not return; null
+// restores the default.
+typedef void (*ZuExitHandler)(i32 code);
+ZU_EXPORT void sys_set_exit_handler(ZuExitHandler handler);
 ZU_EXPORT i32 sys_printf(const char* format, ...);
 ZU_EXPORT i32 sys_snprintf(char* buffer, u64 size, const char* format, ...);
 // A log line on standard output; log_type names the subsystem.

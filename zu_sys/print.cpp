@@ -95,6 +95,12 @@ i32 format_text(char* buffer, u64 size, const char* format, va_list args) {
   return length;
 }
 
+namespace {
+ZuExitHandler g_exit_handler;
+}  // namespace
+
+void sys_set_exit_handler(ZuExitHandler handler) { g_exit_handler = handler; }
+
 void sys_exit(i32 code, const char* format, ...) {
   file_flush_all();
   fflush(stdout);
@@ -105,6 +111,8 @@ void sys_exit(i32 code, const char* format, ...) {
   va_end(args);
   write_all(2, text.data, text.size);
   if (text.size == 0 || text.data[text.size - 1] != '\n') write_all(2, "\n", 1);
+  text_release(&text);
+  if (g_exit_handler) g_exit_handler(code);
   _exit(code & 0xff);
 }
 

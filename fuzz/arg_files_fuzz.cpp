@@ -1,0 +1,33 @@
+// Argument files of every kind: the first byte picks line, optional or
+// space file; the rest is the file. Nested files name the same file again.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "command_option.h"
+#include "fuzz_support.h"
+
+ZU_COMMAND_OPTION(g_fuzz_many, 'm', "fuzz-many", "many", kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_fuzz_one, 'n', "fuzz-one", "one", kOptionOne, kOptionString);
+ZU_COMMAND_OPTION(g_fuzz_flag, 'g', "fuzz-flag", "flag", kOptionFlag, kOptionNone);
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static HostContext host = [] {
+    HostContext context = {};
+    context.option_lock = thread_mutex_create();
+    return context;
+  }();
+  zu_set_host(&host);
+  if (size == 0) return 0;
+  const char* kinds[] = {"--arg-file", "--optional-arg-file", "--arg-file-space"};
+  char kind[32];
+  snprintf(kind, sizeof(kind), "%s", kinds[data[0] % 3]);
+  char path[64];
+  snprintf(path, sizeof(path), "%s", fuzz_file(data + 1, size - 1));
+  char* argv[] = {kind, path};
+  if (FUZZ_GUARD()) command_option_parse(2, argv, data[0] & 4 ? 0 : 1);
+  // Read back what was parsed, as the tool would.
+  for (u64 i = 0; i < command_option_count(&g_fuzz_many); ++i)
+    (void)zu_string_length(command_option_value(&g_fuzz_many, i));
+  return 0;
+}
