@@ -105,6 +105,8 @@ ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
 // returns the bytes appended, and ok false when path could not be read or
 // the write failed.
 ZU_EXPORT u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok);
+// True once a write to file failed (a full disk, a size limit).
+ZU_EXPORT bool filesystem_file_failed(ZuFile* file);
 ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);
 
 // ---- paths ---------------------------------------------------------------

@@ -181,3 +181,5 @@ u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok) {
   *ok = !file->failed;
   return copied;
 }
+
+bool filesystem_file_failed(ZuFile* file) { return file->failed; }

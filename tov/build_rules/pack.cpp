@@ -228,6 +228,8 @@ u32 command_pack(CommandContext* context) {
                  input->name);
       bool ok;
       entry->size = filesystem_file_write_file(out, input->path, &ok);
+      if (!ok && filesystem_file_failed(out))
+        sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
       if (!ok) sys_exit(-1, "Unable to open '%s' for reading", input->name);
       entry->content_hash = record->content_hash;
     } else {

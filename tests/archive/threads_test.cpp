@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "archive_builder.h"
+#include "tov/tov_archive.h"
+
+TEST(ArchiveThreads, SixteenThreadsLookUpAndIndexOneSet) {
+  TestHost host;
+  TempDir dir;
+  std::vector<PackedFile> files;
+  for (int i = 0; i < 300; ++i)
+    files.push_back({"d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".bin",
+                     std::string(i + 1, 'x'), (u16)(2 + i % 3)});
+  build_archive(dir.path(), files, dir / "a.tov");
+  std::string path = dir / "a.tov";
+  const char* paths[] = {path.c_str()};
+  TovArchiveSetDesc desc = {paths, 1};
+  TovArchiveSet* set = tov_archive_create(&desc);
+  ASSERT_NE(set, nullptr);
+  std::vector<int> failures(16, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t) {
+    threads.emplace_back([&, t] {
+      std::vector<TovFileInfo> out(400);
+      for (int round = 0; round < 50; ++round) {
+        for (int i = t; i < 300; i += 16) {
+          TovFileInfo info;
+          if (!tov_archive_access_file(set, files[i].name.c_str(), &info) || info.size != (u64)i + 1)
+            ++failures[t];
+        }
+        if (tov_archive_index_directory(set, "", 0, out.data(), out.size()) != 301) ++failures[t];
+        std::string folder = "d" + std::to_string(t % 7) + "/";
+        if (tov_archive_index_directory(set, folder.c_str(), 2 + t % 3, out.data(), out.size()) == 0)
+          ++failures[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < 16; ++t) EXPECT_EQ(failures[t], 0) << t;
+  tov_archive_destroy(set);
+}
