@@ -97,6 +97,16 @@ void BM_TovOpen(benchmark::State& state) {
   for (auto _ : state) tov_archive_destroy(open_set());
 }
 
+// Checking the whole archive without its content hashes, next to opening it.
+void BM_TovVerify(benchmark::State& state) {
+  ZuMappedFile* mapping = filesystem_mapped_file_create(g_archive.c_str());
+  u64 size = 0;
+  const void* bytes = filesystem_mapped_file_get_memory(mapping, &size);
+  for (auto _ : state)
+    if (!tov_archive_verify(bytes, size, 0, nullptr, 0)) state.SkipWithError("not valid");
+  filesystem_mapped_file_destroy(mapping);
+}
+
 void BM_TovListDirectoryByType(benchmark::State& state) {
   TovArchiveSet* set = open_set();
   std::vector<TovFileInfo> out(g_names.size());
@@ -165,6 +175,7 @@ BENCHMARK(BM_TovFirstPassPerLookup)->Iterations(5);
 BENCHMARK(BM_UnorderedMapLookup);
 BENCHMARK(BM_PhysfsExists);
 BENCHMARK(BM_TovListDirectoryByType);
+BENCHMARK(BM_TovVerify)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PhysfsListDirectoryFiltered)->Iterations(10);
 
 int main(int argc, char** argv) {
