@@ -3,6 +3,8 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include "command_option.h"
 #include "fuzz_support.h"
@@ -25,7 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char path[64];
   snprintf(path, sizeof(path), "%s", fuzz_file(data + 1, size - 1));
   char* argv[] = {kind, path};
+  // --working-dir may move the process: come back, or the fuzzer's own
+  // relative paths break.
+  static char folder[4096];
+  if (!folder[0] && !getcwd(folder, sizeof(folder))) abort();
   if (FUZZ_GUARD()) command_option_parse(2, argv, data[0] & 4 ? 0 : 1);
+  if (chdir(folder) != 0) abort();
   // Read back what was parsed, as the tool would.
   for (u64 i = 0; i < command_option_count(&g_fuzz_many); ++i)
     (void)zu_string_length(command_option_value(&g_fuzz_many, i));

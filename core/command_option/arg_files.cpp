@@ -19,6 +19,23 @@ ZU_COMMAND_OPTION(g_working_dir, 0, "working-dir", "Sets the current working dir
 
 namespace {
 
+// The buffers of the argument files being read. A parse that ends through
+// an exit handler (a host or test that unwinds instead of ending the
+// process) leaves them here, and the next parse frees them.
+struct OpenBuffers {
+  char* buffers[64];
+  ZuArray<char*> arguments[64];
+  u32 count;
+} g_open;
+
+void release_open_buffers(u32 down_to) {
+  while (g_open.count > down_to) {
+    --g_open.count;
+    sys_free(g_open.buffers[g_open.count]);
+    zu_array_destroy(&g_open.arguments[g_open.count]);
+  }
+}
+
 enum ArgumentFileKind { kLineFile, kOptionalLineFile, kSpaceFile };
 
 // Splits a space file in place: a double quote toggles quoting and is
@@ -65,25 +82,30 @@ void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
     sys_exit(-1, "Cannot open argument file '%s', aborted\n", text);
   }
   u64 size = filesystem_file_size(file);
-  char* buffer = (char*)sys_malloc(size + 1);
+  if (g_open.count == sizeof(g_open.buffers) / sizeof(g_open.buffers[0]))
+    sys_exit(-1, "Argument files nest deeper than %u, aborted\n", g_open.count);
+  u32 slot = g_open.count++;
+  char* buffer = g_open.buffers[slot] = (char*)sys_malloc(size + 1);
+  ZuArray<char*>* arguments = &g_open.arguments[slot];
+  *arguments = {};
   size = filesystem_file_read(file, buffer, size);
   filesystem_file_destroy(file);
   buffer[size] = 0;
   size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
-  ZuArray<char*> arguments = {};
   for (u64 i = 0; i < size; ++i) {
-    if (buffer[i] && (i == 0 || !buffer[i - 1])) zu_array_push(&arguments, buffer + i);
+    if (buffer[i] && (i == 0 || !buffer[i - 1])) zu_array_push(arguments, buffer + i);
   }
-  if (arguments.count > 0x7FFFFFFFu)
+  if (arguments->count > 0x7FFFFFFFu)
     sys_exit(-1, "Argument file '%s' holds too many arguments, aborted\n", text);
-  if (arguments.count > 0)
-    command_option_parse_arguments((i32)arguments.count, arguments.data, lenient, state, 0,
+  if (arguments->count > 0)
+    command_option_parse_arguments((i32)arguments->count, arguments->data, lenient, state, 0,
                                    kind == kOptionalLineFile);
-  zu_array_destroy(&arguments);
-  sys_free(buffer);
+  release_open_buffers(slot);
 }
 
 }  // namespace
+
+void command_option_release_abandoned(void) { release_open_buffers(0); }
 
 void command_option_apply_working_dir(CommandOptionParseState* state) {
   if (state->working_dir_applied || !command_option_is_set(&g_working_dir)) return;
@@ -120,10 +142,8 @@ void command_option_read_argument_files(u8 lenient, CommandOptionParseState* sta
     } else {
       return;
     }
-    // The value block may move while the nested parse adds values.
-    ZuString value;
-    zu_string_init_copy(&value, command_option_value(handle, index));
-    read_argument_file(zu_string_text(&value), kind, lenient, state);
-    zu_string_destroy(&value);
+    // read_argument_file copies the path before a nested parse can move the
+    // value block.
+    read_argument_file(zu_string_text(command_option_value(handle, index)), kind, lenient, state);
   }
 }

@@ -61,12 +61,19 @@ void parse_flag_group(const char* letters, u8 lenient) {
 }  // namespace
 
 i32 command_option_parse(i32 argc, char** argv, u8 lenient) {
+  // The parse runs under the option lock, so one state serves; a parse that
+  // ended through an exit handler left it live, and it is freed here.
+  static CommandOptionParseState state;
+  static bool live;
   command_option_lock();
-  CommandOptionParseState state;
+  command_option_release_abandoned();
+  if (live) zu_small_array_destroy(&state.seen);
   zu_small_array_init(&state.seen);
   state.working_dir_applied = 0;
+  live = true;
   i32 consumed = command_option_parse_arguments(argc, argv, lenient, &state, 1, 0);
   zu_small_array_destroy(&state.seen);
+  live = false;
   command_option_unlock();
   return consumed;
 }
