@@ -60,7 +60,15 @@ ZU_EXPORT void* bcexe_bcexe_create(void) {
     return true;
   }();
   (void)targets;
-  auto jit = llvm::orc::LLJITBuilder().create();
+  // Compiled data runs once per build step: compile it fast rather than
+  // make it fast (the bitcode is optimised already).
+  auto machine = llvm::orc::JITTargetMachineBuilder::detectHost();
+  if (!machine) {
+    report(machine.takeError(), "Couldn't describe this machine to the JIT");
+    return nullptr;
+  }
+  machine->setCodeGenOptLevel(llvm::CodeGenOpt::None);
+  auto jit = llvm::orc::LLJITBuilder().setJITTargetMachineBuilder(std::move(*machine)).create();
   if (!jit) {
     report(jit.takeError(), "Couldn't create the JIT");
     return nullptr;

@@ -4,15 +4,8 @@
 
 EngineModuleLink g_tov;
 
-void engine_module_link(ZuShared* tov) {
-  g_tov.register_build_rule =
-      (RegisterBuildRule)shared_shared_load_function(tov, "tov_register_build_rule");
-  g_tov.register_rule_invocation =
-      (RegisterRuleInvocation)shared_shared_load_function(tov, "tov_register_rule_invocation");
-}
-
-void engine_module_register_rule(const char* ending, const char* command,
-                                 const char* output_ending, u16 type) {
+void engine_module_register_rule(const char* ending, const char* command, const char* output_ending,
+                                 u16 type) {
   if (!g_tov.register_build_rule) return;
   BuildRule rule = {};
   zu_string_init(&rule.ending, ending);
@@ -29,5 +22,6 @@ void engine_module_register_rule(const char* ending, const char* command,
 
 void engine_module_register_rules(const char* const* endings, u32 count, const char* command,
                                   u16 type) {
-  for (u32 i = 0; i < count; ++i) engine_module_register_rule(endings[i], command, endings[i], type);
+  for (u32 i = 0; i < count; ++i)
+    engine_module_register_rule(endings[i], command, endings[i], type);
 }

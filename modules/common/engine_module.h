@@ -17,12 +17,19 @@ struct EngineModuleLink {
 // Filled by initialize_pointers_tov; null until tov.x86_64 is loaded.
 extern EngineModuleLink g_tov;
 
-void engine_module_link(ZuShared* tov);
+// Each module defines this: its registrations, made from its zu_init once
+// the tool's exports are linked. (common/module_exports.cpp holds the
+// exports every module shares.)
+void engine_module_register(void);
 
 // One rule per ending: the file is run through command (the same ending
 // out) and packed with type. Nothing happens without the tool.
 void engine_module_register_rules(const char* const* endings, u32 count, const char* command,
                                   u16 type);
+template <u32 N>
+void engine_module_register_rules(const char* const (&endings)[N], const char* command, u16 type) {
+  engine_module_register_rules(endings, N, command, type);
+}
 // One rule whose output ending differs from the source's.
-void engine_module_register_rule(const char* ending, const char* command,
-                                 const char* output_ending, u16 type);
+void engine_module_register_rule(const char* ending, const char* command, const char* output_ending,
+                                 u16 type);

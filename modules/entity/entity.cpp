@@ -35,19 +35,11 @@ u32 minify_json(CommandContext* context) {
 
 }  // namespace
 
-extern "C" {
-
-ZU_EXPORT void initialize_pointers_tov(ZuShared* tov) { engine_module_link(tov); }
-
-ZU_EXPORT void zu_init(void* state, u8 reloaded, const char* const** deps) {
-  (void)state;
-  (void)reloaded;
-  (void)deps;
+void engine_module_register(void) {
   if (g_tov.register_rule_invocation)
     g_tov.register_rule_invocation("minify_json", minify_json, 0, 0, 0, nullptr, 0);
   static const char* const kJson[] = {".json"};
-  engine_module_register_rules(kJson, 1, "minify_json", TOV_TYPE_ENTITY);
+  engine_module_register_rules(kJson, "minify_json", TOV_TYPE_ENTITY);
   static const char* const kEndings[] = {".yaml", ".yml", ".toml"};
-  engine_module_register_rules(kEndings, 3, "copy", TOV_TYPE_ENTITY);
-}
+  engine_module_register_rules(kEndings, "copy", TOV_TYPE_ENTITY);
 }

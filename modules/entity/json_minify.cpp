@@ -77,8 +77,10 @@ bool parse_number(Parser* p) {
   const char* first = p->at;
   if (*p->at == '-') ++p->at;
   if (p->at >= p->end || !is_digit(*p->at)) return fail(p, "bad number");
-  if (*p->at == '0') ++p->at;
-  else while (p->at < p->end && is_digit(*p->at)) ++p->at;
+  if (*p->at == '0')
+    ++p->at;
+  else
+    while (p->at < p->end && is_digit(*p->at)) ++p->at;
   if (p->at < p->end && *p->at == '.') {
     ++p->at;
     if (p->at >= p->end || !is_digit(*p->at)) return fail(p, "bad number");
@@ -141,12 +143,18 @@ bool parse_container(Parser* p, char close, bool object) {
 bool parse_value(Parser* p) {
   if (p->at >= p->end) return fail(p, "unexpected end of text");
   switch (*p->at) {
-    case '{': return parse_container(p, '}', true);
-    case '[': return parse_container(p, ']', false);
-    case '"': return parse_string(p);
-    case 't': return parse_word(p, "true");
-    case 'f': return parse_word(p, "false");
-    case 'n': return parse_word(p, "null");
+    case '{':
+      return parse_container(p, '}', true);
+    case '[':
+      return parse_container(p, ']', false);
+    case '"':
+      return parse_string(p);
+    case 't':
+      return parse_word(p, "true");
+    case 'f':
+      return parse_word(p, "false");
+    case 'n':
+      return parse_word(p, "null");
     default:
       if (*p->at == '-' || is_digit(*p->at)) return parse_number(p);
       return fail(p, "unexpected character");

@@ -1,16 +1,7 @@
-// The font module: registers the build rules for its files.
+// The font module: fonts, packed as they are.
 #include "engine_module.h"
 
-extern "C" {
-
-ZU_EXPORT void initialize_pointers_tov(ZuShared* tov) { engine_module_link(tov); }
-
-ZU_EXPORT void zu_init(void* state, u8 reloaded, const char* const** deps) {
-  (void)state;
-  (void)reloaded;
-  (void)deps;
+void engine_module_register(void) {
   static const char* const kEndings[] = {".ttf", ".otf", ".woff2"};
-  engine_module_register_rules(kEndings, sizeof(kEndings) / sizeof(kEndings[0]), "copy",
-                               TOV_TYPE_FONT);
-}
+  engine_module_register_rules(kEndings, "copy", TOV_TYPE_FONT);
 }

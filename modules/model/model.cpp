@@ -1,16 +1,7 @@
-// The model module: registers the build rules for its files.
+// The model module: meshes, packed as they are.
 #include "engine_module.h"
 
-extern "C" {
-
-ZU_EXPORT void initialize_pointers_tov(ZuShared* tov) { engine_module_link(tov); }
-
-ZU_EXPORT void zu_init(void* state, u8 reloaded, const char* const** deps) {
-  (void)state;
-  (void)reloaded;
-  (void)deps;
+void engine_module_register(void) {
   static const char* const kEndings[] = {".gltf", ".glb", ".obj", ".fbx"};
-  engine_module_register_rules(kEndings, sizeof(kEndings) / sizeof(kEndings[0]), "copy",
-                               TOV_TYPE_MODEL);
-}
+  engine_module_register_rules(kEndings, "copy", TOV_TYPE_MODEL);
 }

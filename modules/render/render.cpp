@@ -1,16 +1,8 @@
-// The render module: registers the build rules for its files.
+// The render module: shader sources, packed as they are.
 #include "engine_module.h"
 
-extern "C" {
-
-ZU_EXPORT void initialize_pointers_tov(ZuShared* tov) { engine_module_link(tov); }
-
-ZU_EXPORT void zu_init(void* state, u8 reloaded, const char* const** deps) {
-  (void)state;
-  (void)reloaded;
-  (void)deps;
-  static const char* const kEndings[] = {".hlsl", ".glsl", ".spv", ".wgsl", ".vert", ".frag", ".comp", ".shader"};
-  engine_module_register_rules(kEndings, sizeof(kEndings) / sizeof(kEndings[0]), "copy",
-                               TOV_TYPE_RENDER);
-}
+void engine_module_register(void) {
+  static const char* const kEndings[] = {".hlsl", ".glsl", ".spv",  ".wgsl",
+                                         ".vert", ".frag", ".comp", ".shader"};
+  engine_module_register_rules(kEndings, "copy", TOV_TYPE_RENDER);
 }
