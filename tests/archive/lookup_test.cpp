@@ -13,8 +13,8 @@ class Lookup : public testing::Test {
                   {{"a.bin", "A", 2},
                    {"maps/town/b.bin", "B", 2},
                    {"maps/c.h", "C", 4},
-                   {"text/menu.strtbl", table({0, 4}, std::string("new\0quit\0", 9)), 6},
-                   {"text/empty.strtbl", table({}, ""), 6}},
+                   {"text/menu.strtbl", string_table_bytes({0, 4}, std::string("new\0quit\0", 9)), 6},
+                   {"text/empty.strtbl", string_table_bytes({}, ""), 6}},
                   first_);
     build_archive(files_b.path(), {{"a.bin", "second a", 2}, {"maps/d.bin", "D", 2}}, second_);
     const char* paths[] = {first_.c_str(), second_.c_str()};
@@ -24,13 +24,6 @@ class Lookup : public testing::Test {
   }
   void TearDown() override { tov_archive_destroy(set_); }
 
-  static std::string table(std::vector<u64> offsets, const std::string& text) {
-    std::string bytes;
-    u64 count = offsets.size();
-    bytes.append((const char*)&count, 8);
-    for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
-    return bytes + text;
-  }
   static std::vector<std::string> names(const TovFileInfo* infos, u64 count) {
     std::vector<std::string> result;
     for (u64 i = 0; i < count; ++i) result.push_back(infos[i].name);

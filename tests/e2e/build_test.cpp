@@ -4,14 +4,6 @@
 
 namespace {
 
-std::string table(std::vector<u64> offsets, const std::string& text) {
-  std::string bytes;
-  u64 count = offsets.size();
-  bytes.append((const char*)&count, 8);
-  for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
-  return bytes + text;
-}
-
 int steps(const std::string& ninja_output) {
   int count = 0;
   for (size_t at = ninja_output.find("\n["); at != std::string::npos;
@@ -43,7 +35,7 @@ TEST(E2eBuild, IntermediatesOfASmallTreeAndIncrementalRebuilds) {
   EXPECT_EQ(read_file(tree.path("out/i/src/main.cpp")), std::string("int main() {}\n\0", 15));
   EXPECT_EQ(read_file(tree.path("out/i/src/util.c")), std::string("int u;\0", 7));
   EXPECT_EQ(read_file(tree.path("out/i/text/menu.strtbl")),
-            table({0, 9, 15}, std::string("Start\0\0\0\0Quit\0\0Back\0", 20)));
+            string_table_bytes({0, 9, 15}, std::string("Start\0\0\0\0Quit\0\0Back\0", 20)));
   EXPECT_EQ(read_file(tree.path("out/i/data/a.bin")), std::string("\0\1\2\3", 4));
   EXPECT_EQ(read_file(tree.path("out/i/data/nested/deep/b.bin")), "deep");
   EXPECT_EQ(read_file(tree.path("out/i/more/c.bin")), "renamed");

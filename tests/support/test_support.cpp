@@ -94,3 +94,11 @@ ProcessResult run_shell(const std::string& command, const std::string& folder) {
 std::string bin_dir() { return filesystem_get_exe_dir(); }
 
 std::string source_dir() { return TOV_SOURCE_DIR "/"; }
+
+std::string string_table_bytes(const std::vector<u64>& offsets, const std::string& text) {
+  std::string bytes;
+  u64 count = offsets.size();
+  bytes.append((const char*)&count, 8);
+  for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
+  return bytes + text;
+}

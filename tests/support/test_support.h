@@ -57,6 +57,9 @@ ProcessResult run_shell(const std::string& command, const std::string& folder = 
 // A path quoted for the shell.
 std::string shell_quote(const std::string& text);
 
+// The bytes of a string table: u64 count, u64 offsets, then text.
+std::string string_table_bytes(const std::vector<u64>& offsets, const std::string& text);
+
 // The folder of the test program, ending in '/': the build's bin folder.
 std::string bin_dir();
 

@@ -14,14 +14,6 @@ std::string run_on(const char* command, const std::string& input) {
   return read_file(dir / "out");
 }
 
-std::string table(std::vector<u64> offsets, const std::string& text) {
-  std::string bytes;
-  u64 count = offsets.size();
-  bytes.append((const char*)&count, 8);
-  for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
-  return bytes + text;
-}
-
 }  // namespace
 
 TEST(FileCommands, NullterminateAppendsOneNul) {
@@ -32,13 +24,13 @@ TEST(FileCommands, NullterminateAppendsOneNul) {
 
 TEST(FileCommands, StringTables) {
   TestHost host;
-  EXPECT_EQ(run_on("nullterminate_newlines", ""), table({}, ""));
+  EXPECT_EQ(run_on("nullterminate_newlines", ""), string_table_bytes({}, ""));
   EXPECT_EQ(run_on("nullterminate_newlines", std::string("ab\r\n\r\ncd\n", 9)),
-            table({0, 6}, std::string("ab\0\0\0\0cd\0", 9)));
+            string_table_bytes({0, 6}, std::string("ab\0\0\0\0cd\0", 9)));
   // A leading line break: the first line starts after it.
-  EXPECT_EQ(run_on("nullterminate_newlines", "\n\nx\n"), table({2}, std::string("\0\0x\0", 4)));
+  EXPECT_EQ(run_on("nullterminate_newlines", "\n\nx\n"), string_table_bytes({2}, std::string("\0\0x\0", 4)));
   // No final line break: a NUL is added so the last string ends too.
-  EXPECT_EQ(run_on("nullterminate_newlines", "a\nbc"), table({0, 2}, std::string("a\0bc\0", 5)));
+  EXPECT_EQ(run_on("nullterminate_newlines", "a\nbc"), string_table_bytes({0, 2}, std::string("a\0bc\0", 5)));
 }
 
 TEST(FileCommands, CopyAndMirror) {
