@@ -11,8 +11,8 @@
  *       load_level(info.data, info.size);          // no copy: the mapping
  *
  *     TovFileInfo textures[256];                    // all of one type
- *     u64 n = tov_archive_index_directory(set, "textures/", TOV_TYPE_IMAGE,
- *                                         textures, 256);
+ *     u64 n = tov_archive_index_directory(set, "textures/", 8, textures, 256);
+ *     // 8 is TOV_TYPE_IMAGE; tov_build.h lists the type codes.
  *
  *     tov_archive_destroy(set);                     // every pointer dies here
  *
