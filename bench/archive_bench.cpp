@@ -1,10 +1,11 @@
-// Lookups in a .tov archive against a std::unordered_map of the same names
-// and PhysFS on a stored zip of the same files; opening an archive against
-// mounting the zip; listing a directory. Run by bench/archive.sh, which
+// Lookups in a .tov archive against a std::unordered_map of the same names,
+// libzip and PhysFS on a stored zip of the same files; opening an archive
+// against opening and mounting the zip; listing a directory. Run by bench/archive.sh, which
 // prepares the tree, the archive, the zip and the list of names:
 //   archive_bench [benchmark flags] ARCHIVE ZIP NAMES
 #include <benchmark/benchmark.h>
 #include <physfs.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <fstream>
@@ -125,6 +126,26 @@ void BM_UnorderedMapLookup(benchmark::State& state) {
   }
 }
 
+void BM_LibzipOpen(benchmark::State& state) {
+  for (auto _ : state) {
+    int error = 0;
+    zip_t* archive = zip_open(g_zip.c_str(), ZIP_RDONLY, &error);
+    if (!archive) state.SkipWithError("zip_open failed");
+    zip_discard(archive);
+  }
+}
+
+void BM_LibzipLocate(benchmark::State& state) {
+  int error = 0;
+  zip_t* archive = zip_open(g_zip.c_str(), ZIP_RDONLY, &error);
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(zip_name_locate(archive, g_names[i].c_str(), 0));
+    if (++i == g_names.size()) i = 0;
+  }
+  zip_discard(archive);
+}
+
 void BM_PhysfsMount(benchmark::State& state) {
   for (auto _ : state) {
     PHYSFS_mount(g_zip.c_str(), nullptr, 1);
@@ -167,6 +188,7 @@ void BM_PhysfsListDirectoryFiltered(benchmark::State& state) {
 
 BENCHMARK(BM_TovOpen);
 BENCHMARK(BM_PhysfsMount)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LibzipOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TovLookupByName);
 BENCHMARK(BM_TovLookupByHash);
 BENCHMARK(BM_TovHashThenLookup);
@@ -174,6 +196,7 @@ BENCHMARK(BM_TovLookupBatch64);
 BENCHMARK(BM_TovFirstPassPerLookup)->Iterations(5);
 BENCHMARK(BM_UnorderedMapLookup);
 BENCHMARK(BM_PhysfsExists);
+BENCHMARK(BM_LibzipLocate);
 BENCHMARK(BM_TovListDirectoryByType);
 BENCHMARK(BM_TovVerify)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PhysfsListDirectoryFiltered)->Iterations(10);
