@@ -97,7 +97,7 @@ void select_filtered(const CommandContext* context, const Included* inputs,
       TOV_LOG("%s\n", zu_string_text(command_option_value(&g_only_include_files_with_ending, i)));
   }
   ZuArray<FileInfoRecord> compared = {};
-  TovArchiveSet* sets[16] = {};
+  TovArchiveSet* ignored = nullptr;
   u64 ignore_count = command_option_count(&g_ignore_files_in_archives);
   for (u64 i = 0; i < ignore_count; ++i) {
     const char* path = zu_string_text(command_option_value(&g_ignore_files_in_archives, i));
@@ -108,7 +108,7 @@ void select_filtered(const CommandContext* context, const Included* inputs,
     if (!tov_archive_access_file(set, "all.fileinfo", &info))
       sys_exit(-1, "Cannot find 'all.fileinfo' in '%s'", path);
     if (i > 0) sys_exit(-1, "TODO: Add multi-archive file omit support");
-    sets[0] = set;
+    ignored = set;
     u64 count = info.size / sizeof(FileInfoRecord);
     zu_array_resize(&compared, count);
     memcpy((void*)compared.data, info.data, count * sizeof(FileInfoRecord));
@@ -143,7 +143,7 @@ void select_filtered(const CommandContext* context, const Included* inputs,
   }
   zu_sort_array(kept);
   TOV_LOG("END LISTING FILES INCLUDED IN ARCHIVE\n");
-  tov_archive_destroy(sets[0]);
+  tov_archive_destroy(ignored);
   zu_array_destroy(&compared);
 }
 
