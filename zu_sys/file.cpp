@@ -149,14 +149,17 @@ u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok) {
     return 0;
   }
   u64 copied = 0;
+  u64 size = (u64)info.st_size;
   bool kernel = true;
-  while (kernel) {
-    ssize_t done = copy_file_range(source, nullptr, file->descriptor, nullptr, 1u << 30, 0);
+  // Stop at the size fstat gave: asking once more only to hear "end of
+  // file" doubles the calls when many small files are packed.
+  while (kernel && copied < size) {
+    ssize_t done = copy_file_range(source, nullptr, file->descriptor, nullptr, size - copied, 0);
     if (done > 0) {
       copied += (u64)done;
       continue;
     }
-    if (done == 0) break;
+    if (done == 0) break;  // the file shrank
     if (errno == EINTR) continue;
     if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
       file->failed = true;
