@@ -8,29 +8,6 @@
 
 namespace {
 
-struct Opened {
-  TovArchiveSet* set;
-  explicit Opened(const std::string& path) {
-    const char* paths[] = {path.c_str()};
-    TovArchiveSetDesc desc = {paths, 1};
-    set = tov_archive_create(&desc);
-  }
-  ~Opened() { tov_archive_destroy(set); }
-  std::vector<std::string> names() const {
-    TovFileInfo files[64];
-    u64 count = tov_archive_index_directory(set, "", 0, files, 64);
-    std::vector<std::string> result;
-    for (u64 i = 0; i < count && i < 64; ++i) result.push_back(files[i].name);
-    std::sort(result.begin(), result.end());
-    return result;
-  }
-  TovFileInfo file(const char* name) const {
-    TovFileInfo info = {};
-    EXPECT_TRUE(tov_archive_access_file(set, name, &info)) << name;
-    return info;
-  }
-};
-
 void keep_time(const std::string& path, const struct stat& before) {
   struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
   utimensat(AT_FDCWD, path.c_str(), times, 0);
@@ -54,7 +31,7 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
     EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, message,
                                    sizeof(message)))
         << message;
-    Opened archive(first);
+    OpenedArchive archive(first);
     ASSERT_NE(archive.set, nullptr);
     EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
                                                          "c.bin", "lang/en.strtbl"}));
@@ -84,7 +61,7 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   ASSERT_EQ(rebuilt.status, 0) << rebuilt.out;
   EXPECT_NE(rebuilt.out.find("[1/3] COPY"), std::string::npos) << rebuilt.out;
   {
-    Opened archive(first);
+    OpenedArchive archive(first);
     TovFileInfo c = archive.file("c.bin");
     EXPECT_EQ(c.checksum, c_old_hash);
     EXPECT_EQ(std::string((const char*)c.data, c.size), "sneaky new c");
@@ -97,7 +74,7 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   tree.age("assets/a.h", 10);
   ASSERT_EQ(tree.ninja().status, 0);
   {
-    Opened archive(first);
+    OpenedArchive archive(first);
     EXPECT_EQ(archive.file("a.h").checksum, zu_hash("header a\0", 9));
   }
 
@@ -107,7 +84,7 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   ASSERT_EQ(tree.generate("e2e_first.tov", {"--tov-dir", "assets/"}).status, 0);
   ASSERT_EQ(tree.ninja().status, 0);
   {
-    Opened archive(first);
+    OpenedArchive archive(first);
     EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
                                                          "d.bin", "lang/en.strtbl"}));
   }
@@ -130,7 +107,7 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   {
     std::string bytes = read_file(E2eTree::archive_path("e2e_patch.tov"));
     EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, nullptr, 0));
-    Opened patch(E2eTree::archive_path("e2e_patch.tov"));
+    OpenedArchive patch(E2eTree::archive_path("e2e_patch.tov"));
     EXPECT_EQ(patch.names(), (std::vector<std::string>{"all.fileinfo", "b.bin", "e.bin"}));
   }
   remove(first.c_str());

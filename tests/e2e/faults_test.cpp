@@ -15,17 +15,11 @@ namespace {
 // modification times, which differ between any two builds).
 std::map<std::string, std::string> contents(const std::string& path) {
   std::map<std::string, std::string> files;
-  const char* paths[] = {path.c_str()};
-  TovArchiveSetDesc desc = {paths, 1};
-  TovArchiveSet* set = tov_archive_create(&desc);
-  if (!set) return files;
-  std::vector<TovFileInfo> infos(tov_archive_index_directory(set, "", 0, nullptr, 0));
-  u64 count = tov_archive_index_directory(set, "", 0, infos.data(), infos.size());
-  for (u64 i = 0; i < count; ++i)
-    if (std::string(infos[i].name) != "all.fileinfo")
-      files[infos[i].name] = std::string((const char*)infos[i].data, infos[i].size) + "#" +
-                             std::to_string(infos[i].type);
-  tov_archive_destroy(set);
+  OpenedArchive archive(path);  // the records point into its mapping
+  for (const TovFileInfo& info : archive.files())
+    if (std::string(info.name) != "all.fileinfo")
+      files[info.name] = std::string((const char*)info.data, info.size) + "#" +
+                         std::to_string(info.type);
   return files;
 }
 

@@ -24,24 +24,17 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   ASSERT_EQ(built.status, 0) << built.out;
   EXPECT_EQ(read_file(tree.path("out/i/e/j.json")), "{\"x\":1}");  // minified
   std::string path = E2eTree::archive_path("e2e_modules.tov");
-  const char* paths[] = {path.c_str()};
-  TovArchiveSetDesc desc = {paths, 1};
-  TovArchiveSet* set = tov_archive_create(&desc);
-  ASSERT_NE(set, nullptr);
-  for (const File& file : files) {
-    TovFileInfo info;
-    ASSERT_TRUE(tov_archive_access_file(set, file.name, &info)) << file.name;
-    EXPECT_EQ(info.type, file.type) << file.name;
+  {
+    OpenedArchive archive(path);
+    for (const File& file : files) EXPECT_EQ(archive.file(file.name).type, file.type) << file.name;
+    for (u16 type = TOV_TYPE_RENDER; type <= TOV_TYPE_GAME; ++type) {
+      std::vector<TovFileInfo> listed = archive.files(type);
+      u64 expected = 0;
+      for (const File& file : files) expected += file.type == type;
+      EXPECT_EQ(listed.size(), expected) << type;
+      for (const TovFileInfo& info : listed) EXPECT_EQ(info.type, type);
+    }
   }
-  for (u16 type = TOV_TYPE_RENDER; type <= TOV_TYPE_GAME; ++type) {
-    TovFileInfo listed[16];
-    u64 count = tov_archive_index_directory(set, "", type, listed, 16);
-    u64 expected = 0;
-    for (const File& file : files) expected += file.type == type;
-    EXPECT_EQ(count, expected) << type;
-    for (u64 i = 0; i < count; ++i) EXPECT_EQ(listed[i].type, type);
-  }
-  tov_archive_destroy(set);
   remove(path.c_str());
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "tov/tov_archive.h"
 
 class E2eTree {
  public:
@@ -29,3 +30,14 @@ class E2eTree {
 };
 
 std::string host_path();
+
+// One archive loaded as a game would, for the checks of a test.
+struct OpenedArchive {
+  TovArchiveSet* set;
+  explicit OpenedArchive(const std::string& path);
+  ~OpenedArchive();
+  // Every packed file, by name hash.
+  std::vector<TovFileInfo> files(u64 type = 0) const;
+  std::vector<std::string> names() const;  // sorted
+  TovFileInfo file(const char* name) const;  // a failed expectation when missing
+};

@@ -96,6 +96,14 @@ void write_depfile_variables(ZuFile* file, const char* const* depfiles, u32 depf
   }
 }
 
+// The archive's members as inputs of the catalogue and pack statements.
+void write_members(ZuFile* file, const ZuArray<ZuString>* members) {
+  for (u32 i = 0; i < members->count; ++i) {
+    ninja_write(file, " ${od}");
+    ninja_write(file, zu_string_text(members->data + i));
+  }
+}
+
 void copy_rule_files(ZuFile* file, const char* working_dir, const char* intermediate_dir,
                      const char* sdk_dir) {
   char source[2048], destination[2048];
@@ -154,19 +162,13 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
                           intermediate_dir, &members, &types, listed_count);
 
   ninja_write(file, "\n\nbuild ${od}all.fileinfo : fileinfo ");
-  for (u32 i = 0; i < members.count; ++i) {
-    ninja_write(file, " ${od}");
-    ninja_write(file, zu_string_text(members.data + i));
-  }
+  write_members(file, &members);
   ninja_write(file, "\n  out_rspfile = ${od}all.fileinfo.rsp");
 
   ninja_write(file, "\n\nbuild ${fd}");
   ninja_write(file, out_file);
   ninja_write(file, " : tov");
-  for (u32 i = 0; i < members.count; ++i) {
-    ninja_write(file, " ${od}");
-    ninja_write(file, zu_string_text(members.data + i));
-  }
+  write_members(file, &members);
   ninja_write(file, " ${od}all.fileinfo");
   ninja_write(file, "\n  out_rspfile = ${fd}");
   ninja_write(file, out_file);
