@@ -9,15 +9,16 @@ TEST(ArchiveHashTable, BucketsAndProbe) {
   std::vector<ArchiveItem> items;
   for (u64 i = 1; i <= 200; ++i) items.push_back({i * 0x9E3779B97F4A7C15ull, i});
   archive_hash_table_build(items.data(), items.size(), &slots);
+  ArchiveTableView view = archive_table_view(slots.data, slots.count);
   EXPECT_EQ(slots.count % 4, 0u);
   EXPECT_GE(slots.count, 4u * 60);  // (200 / 4) x 12 / 10
   for (const ArchiveItem& item : items) {
-    const ArchiveSlot* slot = archive_hash_table_probe(slots.data, slots.count, item.key);
+    const ArchiveSlot* slot = archive_hash_table_probe(&view, item.key);
     ASSERT_NE(slot, nullptr);
     EXPECT_EQ(slot->value, item.value);
     EXPECT_EQ((u64)(slot - slots.data) / 4, item.key % (slots.count / 4));  // in its bucket
   }
-  EXPECT_EQ(archive_hash_table_probe(slots.data, slots.count, 12345), nullptr);
+  EXPECT_EQ(archive_hash_table_probe(&view, 12345), nullptr);
   zu_array_destroy(&slots);
 }
 
@@ -36,7 +37,30 @@ TEST(ArchiveHashTable, FullBucketGrowsByATenthAndSlotsStartAtKeyModFour) {
   archive_hash_table_build(same.data(), same.size(), &slots);
   EXPECT_EQ(slots.data[12 + 3].key, 3u);
   EXPECT_EQ(slots.data[12 + 0].key, 43u);
-  const ArchiveSlot* first = archive_hash_table_probe(slots.data, slots.count, 43);
+  ArchiveTableView view = archive_table_view(slots.data, slots.count);
+  const ArchiveSlot* first = archive_hash_table_probe(&view, 43);
   EXPECT_EQ(first->value, 2u);
   zu_array_destroy(&slots);
+}
+
+TEST(ArchiveHashTable, BucketByReciprocalIsTheRemainder) {
+  std::vector<u64> counts = {
+      1, 2, 3, 7, 10, 11, 3000, 65536, 999983, 0xFFFFFFFFull / 4, 0x3FFFFFFFull};
+  std::vector<u64> keys = {
+      0, 1, 2, ~0ull, ~0ull - 1, 1ull << 63, (1ull << 63) - 1, 0x9E3779B97F4A7C15ull};
+  u64 state = 88172645463325252ull;  // xorshift: many keys of all widths
+  for (int i = 0; i < 2000; ++i) {
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+    keys.push_back(state >> (i % 64));
+  }
+  for (u64 buckets : counts) {
+    ArchiveTableView view = archive_table_view(nullptr, buckets * 4);
+    for (u64 key : keys)
+      ASSERT_EQ(archive_table_bucket(&view, key), key % buckets) << buckets << " " << key;
+    // Keys next to multiples of the bucket count, where a rounding error would show.
+    for (u64 m = 1; m < 4; ++m)
+      for (u64 key : std::vector<u64>{buckets * m - 1, buckets * m, buckets * m + 1,
+                                      ~0ull / buckets * buckets})
+        ASSERT_EQ(archive_table_bucket(&view, key), key % buckets) << buckets << " " << key;
+  }
 }

@@ -52,9 +52,9 @@ TEST(Pack, TwoFilesOfOneTypeMakeTheDocumentedLayout) {
   ArchiveHashTable dirs = at<ArchiveHashTable>(bytes, header.directory_table);
   EXPECT_EQ(dirs.item_count, 1u);
   u64 block = header.name_table + 16 + 40 * 16;
-  const ArchiveSlot* root = archive_hash_table_probe(
-      (const ArchiveSlot*)(bytes.data() + header.directory_table + 16), dirs.slot_count,
-      zu_hash_s("", 0, 0));
+  ArchiveTableView dir_view = archive_table_view(
+      (const ArchiveSlot*)(bytes.data() + header.directory_table + 16), dirs.slot_count);
+  const ArchiveSlot* root = archive_hash_table_probe(&dir_view, zu_hash_s("", 0, 0));
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->value, block);
   for (u64 t = 0; t < 2; ++t) {
@@ -109,8 +109,8 @@ TEST(PackDeathTest, ChecksComeInOrder) {
          "--tov-command-out-file", out, "--tov-types", "2", "2", "2"},
         "File 'B.bin' contains illegal characters (only [a-z0-9./_] allowed in TOV archive)\n");
   EXPECT_EQ(filesystem_get_attr(out.c_str()), 3u);  // created before the name check
-  fails({"--tov-command-in-file", wd + "i/a.bin", wd + "i/all.fileinfo",
-         "--tov-command-out-file", out, "--tov-types", "2", "2"},
+  fails({"--tov-command-in-file", wd + "i/a.bin", wd + "i/all.fileinfo", "--tov-command-out-file",
+         out, "--tov-types", "2", "2"},
         "All files that are packed into archive must be registered in the '.fileinfo' file, no "
         "entry found for 'a.bin'");
   fails({"--tov-command-in-file", wd + "i/other.fileinfo", "--tov-command-out-file", out,
@@ -126,8 +126,9 @@ TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {
   TestHost host;
   TempDir dir;
   std::string base = dir / "base.tov";
-  build_archive(dir.path(), {{"same.bin", "same", 2}, {"changed.bin", "old", 2},
-                             {"t/text.strtbl", "x", 6}}, base);
+  build_archive(dir.path(),
+                {{"same.bin", "same", 2}, {"changed.bin", "old", 2}, {"t/text.strtbl", "x", 6}},
+                base);
   TempDir second;
   std::string patch = second / "patch.tov";
   std::string log_path = second / "log.txt";
@@ -146,7 +147,7 @@ TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {
       testing::ExitedWithCode(0), "");
   std::string log = read_file(log_path);
   EXPECT_NE(log.find("BEGIN LISTING FILES INCLUDED IN ARCHIVE\n"), std::string::npos);
-  EXPECT_NE(log.find("Added 'changed.bin' (checksum different, " ), std::string::npos) << log;
+  EXPECT_NE(log.find("Added 'changed.bin' (checksum different, "), std::string::npos) << log;
   EXPECT_NE(log.find("Added 'added.bin' (new file)\n"), std::string::npos);
   EXPECT_EQ(log.find("same.bin"), std::string::npos);
   EXPECT_NE(log.find("END LISTING FILES INCLUDED IN ARCHIVE\n"), std::string::npos);
@@ -181,10 +182,12 @@ TEST(PackDeathTest, OnlyEndingsAndTwoIgnoredArchives) {
   EXPECT_EQ(log.find("a.bin"), std::string::npos);
   EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
                             {"--tov-ignore-files-in-archives", archive, archive}),
-              testing::ExitedWithCode(255), exit_message("TODO: Add multi-archive file omit support"));
+              testing::ExitedWithCode(255),
+              exit_message("TODO: Add multi-archive file omit support"));
   EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
                             {"--tov-ignore-files-in-archives", dir / "missing.tov"}),
-              testing::ExitedWithCode(255), exit_message("Cannot open '" + (dir / "missing.tov") + "'"));
+              testing::ExitedWithCode(255),
+              exit_message("Cannot open '" + (dir / "missing.tov") + "'"));
   write_file(dir / "not_an_archive.tov", std::string(200, '\0'));
   EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
                             {"--tov-ignore-files-in-archives", dir / "not_an_archive.tov"}),

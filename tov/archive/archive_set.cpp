@@ -5,13 +5,12 @@ namespace {
 // The slots of the table at offset, when the whole table lies in the file.
 // The check is two comparisons, so a truncated file cannot send a probe out
 // of its mapping; the rest of the archive is trusted (see verification).
-void table(const u8* base, u64 size, u64 offset, const ArchiveSlot** slots, u32* count) {
-  if (offset > size || size - offset < sizeof(ArchiveHashTable)) return;
+ArchiveTableView table(const u8* base, u64 size, u64 offset) {
+  if (offset > size || size - offset < sizeof(ArchiveHashTable)) return {};
   const ArchiveHashTable* header = (const ArchiveHashTable*)(base + offset);
   u64 room = (size - offset - sizeof(ArchiveHashTable)) / sizeof(ArchiveSlot);
-  if (header->slot_count > room || header->slot_count > 0xFFFFFFFFull) return;
-  *slots = (const ArchiveSlot*)(header + 1);
-  *count = (u32)header->slot_count;
+  if (header->slot_count > room || header->slot_count > 0xFFFFFFFFull) return {};
+  return archive_table_view((const ArchiveSlot*)(header + 1), header->slot_count);
 }
 
 LoadedArchive* load(const char* path) {
@@ -24,15 +23,13 @@ LoadedArchive* load(const char* path) {
   zu_string_init(&archive->path, path);
   archive->base = base;
   // A file too short for its header has no tables: every lookup misses.
-  archive->name_slots = nullptr;
-  archive->name_slot_count = 0;
-  archive->dir_slots = nullptr;
-  archive->dir_slot_count = 0;
+  archive->names = {};
+  archive->directories = {};
   archive->size = size;
   if (size >= sizeof(ArchiveHeader)) {
     const ArchiveHeader* header = (const ArchiveHeader*)base;
-    table(base, size, header->name_table, &archive->name_slots, &archive->name_slot_count);
-    table(base, size, header->directory_table, &archive->dir_slots, &archive->dir_slot_count);
+    archive->names = table(base, size, header->name_table);
+    archive->directories = table(base, size, header->directory_table);
   }
   return archive;
 }
@@ -75,8 +72,7 @@ bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 
       return false;
     }
   }
-  if (position == TOV_ARCHIVE_END || position > set->archives.count)
-    position = set->archives.count;
+  if (position == TOV_ARCHIVE_END || position > set->archives.count) position = set->archives.count;
   for (u64 i = 0; i < count; ++i) zu_array_insert(&set->archives, position + i, loaded[i]);
   sys_free(loaded);
   return true;
@@ -133,7 +129,9 @@ bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* o
   out->type_count = header->type_count;
   // The tables' item counts: every file is in the name table, every folder
   // in the directory table.
-  if (archive->name_slots) out->file_count = ((const ArchiveHashTable*)archive->name_slots - 1)->item_count;
-  if (archive->dir_slots) out->directory_count = ((const ArchiveHashTable*)archive->dir_slots - 1)->item_count;
+  if (archive->names.slots)
+    out->file_count = ((const ArchiveHashTable*)archive->names.slots - 1)->item_count;
+  if (archive->directories.slots)
+    out->directory_count = ((const ArchiveHashTable*)archive->directories.slots - 1)->item_count;
   return true;
 }

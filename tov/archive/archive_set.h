@@ -2,6 +2,7 @@
 #pragma once
 
 #include "format.h"
+#include "hash_table.h"
 #include "tov/tov_archive.h"
 #include "zu_array.h"
 #include "zu_string.h"
@@ -10,10 +11,8 @@ struct LoadedArchive {
   ZuMappedFile* mapping;
   ZuString path;  // as loaded: the archive's identity in the set
   const u8* base;
-  const ArchiveSlot* name_slots;
-  u32 name_slot_count;
-  const ArchiveSlot* dir_slots;
-  u32 dir_slot_count;
+  ArchiveTableView names;  // no slots when the table is missing or truncated
+  ArchiveTableView directories;
   u64 size;  // bytes mapped: tables that do not fit are left out at load
 };
 

@@ -19,8 +19,10 @@ bool list_holds(const ItemList* list, u64 hash) {
     u64 mid = low + (high - low) / 2;
     u64 key = list->items[mid].key;
     if (key == hash) return true;
-    if (key < hash) low = mid + 1;
-    else high = mid;
+    if (key < hash)
+      low = mid + 1;
+    else
+      high = mid;
   }
   return false;
 }
@@ -28,8 +30,7 @@ bool list_holds(const ItemList* list, u64 hash) {
 // The item list of type in the block of the directory with hash, if any.
 ItemList directory_list(const LoadedArchive* archive, u64 directory_hash, u64 type) {
   ItemList list = {nullptr, 0};
-  const ArchiveSlot* slot =
-      archive_hash_table_probe(archive->dir_slots, archive->dir_slot_count, directory_hash);
+  const ArchiveSlot* slot = archive_hash_table_probe(&archive->directories, directory_hash);
   if (!slot || slot->value > archive->size) return list;
   u64 offset = slot->value + type * sizeof(DirectoryTypeHeader);
   if (offset > archive->size || archive->size - offset < sizeof(DirectoryTypeHeader)) return list;
@@ -42,9 +43,9 @@ ItemList directory_list(const LoadedArchive* archive, u64 directory_hash, u64 ty
   return list;
 }
 
-u64 index_directories(const TovArchiveSet* set, const char* const* directories,
-                      u64 directory_count, const u64* types, u64 type_count, TovFileInfo* out,
-                      u64 capacity, bool dupes) {
+u64 index_directories(const TovArchiveSet* set, const char* const* directories, u64 directory_count,
+                      const u64* types, u64 type_count, TovFileInfo* out, u64 capacity,
+                      bool dupes) {
   u64 type_limit = 0;
   for (u32 a = 0; a < set->archives.count; ++a) {
     const LoadedArchive* archive = set->archives.data[a];
@@ -118,9 +119,9 @@ u64 tov_archive_index_directories_n(const TovArchiveSet* set, const char* const*
 }
 
 u64 tov_archive_index_directories_with_dupes_n(const TovArchiveSet* set,
-                                               const char* const* directories,
-                                               u64 directory_count, const u64* types,
-                                               u64 type_count, TovFileInfo* out, u64 capacity) {
+                                               const char* const* directories, u64 directory_count,
+                                               const u64* types, u64 type_count, TovFileInfo* out,
+                                               u64 capacity) {
   return index_directories(set, directories, directory_count, types, type_count, out, capacity,
                            true);
 }
@@ -130,15 +131,13 @@ u64 tov_archive_index_directory(const TovArchiveSet* set, const char* directory,
   return index_directories(set, &directory, 1, &type, 1, out, capacity, false);
 }
 
-u64 tov_archive_index_directory_n(const TovArchiveSet* set, const char* directory,
-                                  const u64* types, u64 type_count, TovFileInfo* out,
-                                  u64 capacity) {
+u64 tov_archive_index_directory_n(const TovArchiveSet* set, const char* directory, const u64* types,
+                                  u64 type_count, TovFileInfo* out, u64 capacity) {
   return index_directories(set, &directory, 1, types, type_count, out, capacity, false);
 }
 
 u64 tov_archive_index_directories(const TovArchiveSet* set, const char* const* directories,
-                                  u64 directory_count, u64 type, TovFileInfo* out,
-                                  u64 capacity) {
+                                  u64 directory_count, u64 type, TovFileInfo* out, u64 capacity) {
   return index_directories(set, directories, directory_count, &type, 1, out, capacity, false);
 }
 
@@ -154,8 +153,7 @@ u64 tov_archive_index_directory_with_dupes_n(const TovArchiveSet* set, const cha
 }
 
 u64 tov_archive_index_directories_with_dupes(const TovArchiveSet* set,
-                                             const char* const* directories,
-                                             u64 directory_count, u64 type, TovFileInfo* out,
-                                             u64 capacity) {
+                                             const char* const* directories, u64 directory_count,
+                                             u64 type, TovFileInfo* out, u64 capacity) {
   return index_directories(set, directories, directory_count, &type, 1, out, capacity, true);
 }

@@ -2,31 +2,63 @@
 
 #include "hash_table.h"
 
+// The name hash is zu_hash_s (XXH3, seed 0); inlined here, as the same
+// header function, so a lookup does not call into the platform library per name.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace {
 
 // The entry whose name has hash in one archive. The 64-bit hash is trusted
 // (see tov_archive.h): the name text is not compared.
-const ArchiveEntry* find_entry(const LoadedArchive* archive, u64 hash) {
-  const ArchiveSlot* slot =
-      archive_hash_table_probe(archive->name_slots, archive->name_slot_count, hash);
+inline __attribute__((always_inline)) const ArchiveEntry* find_entry(const LoadedArchive* archive,
+                                                                     u64 hash) {
+  const ArchiveSlot* slot = archive_hash_table_probe(&archive->names, hash);
   return slot ? archive_entry_at(archive, slot->value) : nullptr;
 }
 
-// Looks up count names or hashes; the general form of every access call.
-template <class Hash, class Name>
-u64 access(const TovArchiveSet* set, u64 count, Hash hash_of, Name name_of, TovFileInfo* out,
-           u64 capacity) {
+// Names looked up together. A lookup is two dependent reads at random places
+// of the mapping (bucket, then entry); taking a group's buckets, then its
+// entries, as one wave each lets their cache misses overlap.
+constexpr u64 kGroup = 16;
+
+void prefetch_bucket(const LoadedArchive* archive, u64 hash) {
+  if (archive->names.buckets == 0) return;
+  const char* bucket = (const char*)archive_table_bucket_slots(&archive->names, hash);
+  __builtin_prefetch(bucket);
+  __builtin_prefetch(bucket + 4 * sizeof(ArchiveSlot) - 1);  // buckets are not line-aligned
+}
+
+// Looks up count keys (names or hashes, by key_of); the general form of
+// every access call. The first archive of the set is searched in waves; the
+// few keys it misses go down the others one by one.
+template <class KeyOf>
+u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, u64 capacity) {
+  if (set->archives.count == 0) return 0;
+  const LoadedArchive* first = set->archives.data[0];
   u64 found = 0;
-  for (u64 i = 0; i < count; ++i) {
-    const char* name = name_of(i);
-    u64 hash = name ? zu_hash_s(name, strlen(name), 0) : hash_of(i);
-    for (u32 a = 0; a < set->archives.count; ++a) {
-      const LoadedArchive* archive = set->archives.data[a];
-      const ArchiveEntry* entry = find_entry(archive, hash);
+  u64 hashes[kGroup];
+  const ArchiveEntry* entries[kGroup];
+  for (u64 start = 0; start < count; start += kGroup) {
+    u64 n = count - start < kGroup ? count - start : kGroup;
+    for (u64 i = 0; i < n; ++i) {
+      hashes[i] = key_of(start + i);
+      prefetch_bucket(first, hashes[i]);
+    }
+    for (u64 i = 0; i < n; ++i) {
+      entries[i] = find_entry(first, hashes[i]);
+      if (entries[i]) __builtin_prefetch(entries[i]);
+    }
+    for (u64 i = 0; i < n; ++i) {
+      const LoadedArchive* archive = first;
+      const ArchiveEntry* entry = entries[i];
+      for (u32 a = 1; !entry && a < set->archives.count; ++a) {
+        archive = set->archives.data[a];
+        entry = find_entry(archive, hashes[i]);
+      }
       if (!entry) continue;
       if (out && found < capacity) archive_file_info(archive, entry, out + found);
       ++found;
-      break;
     }
   }
   return found;
@@ -49,7 +81,12 @@ void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, 
 u64 tov_archive_access_files(const TovArchiveSet* set, const char* const* names, u64 count,
                              TovFileInfo* out, u64 capacity) {
   return access(
-      set, count, [](u64) { return (u64)0; }, [&](u64 i) { return names[i]; }, out, capacity);
+      set, count,
+      [&](u64 i) {
+        if (i + kGroup < count) __builtin_prefetch(names[i + kGroup]);
+        return (u64)XXH3_64bits_withSeed(names[i], strlen(names[i]), 0);
+      },
+      out, capacity);
 }
 
 u64 tov_archive_access_files_by_hash_stride(const TovArchiveSet* set, const u64* first, u64 count,
@@ -61,7 +98,7 @@ u64 tov_archive_access_files_by_hash_stride(const TovArchiveSet* set, const u64*
         memcpy(&hash, (const u8*)first + i * stride, sizeof(hash));
         return hash;
       },
-      [](u64) { return (const char*)nullptr; }, out, capacity);
+      out, capacity);
 }
 
 u64 tov_archive_access_files_by_hash(const TovArchiveSet* set, const u64* hashes, u64 count,

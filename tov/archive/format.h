@@ -17,7 +17,7 @@ struct FileInfoRecord {
 static_assert(sizeof(FileInfoRecord) == 24, "catalogue records are 24 bytes");
 
 struct ArchiveHeader {
-  char magic[4];  // "TOV1"
+  char magic[4];    // "TOV1"
   u32 header_size;  // 48
   u32 version;      // 0x00400000
   u32 reserved;
@@ -30,8 +30,8 @@ static_assert(sizeof(ArchiveHeader) == 48, "the header is 48 bytes");
 
 // Entry i lies at 48 + 56 * i; that offset is its identity in the tables.
 struct ArchiveEntry {
-  u64 name;  // offset of the name in the names section
-  u64 archive;  // 0 in the file; the runtime's copies point at the archive's path
+  u64 name;       // offset of the name in the names section
+  u64 archive;    // 0 in the file; the runtime's copies point at the archive's path
   u64 name_hash;  // zu_hash_s, seed 0
   u16 type;
   u8 flag;

@@ -96,7 +96,8 @@ bool check_entry(Check* check, u64 index, u64 type_count, bool content) {
   if (entry.type == 6) {  // a string table: every string must end in the data
     if (entry.size < 8) return fault(check, entry.data, "string table too short");
     u64 count = load<u64>(check, entry.data);
-    if (count > (entry.size - 8) / 8) return fault(check, entry.data, "string table count too large");
+    if (count > (entry.size - 8) / 8)
+      return fault(check, entry.data, "string table count too large");
     u64 text_at = 8 + count * 8;
     u64 text_size = entry.size - text_at;
     for (u64 i = 0; i < count; ++i) {
@@ -110,8 +111,7 @@ bool check_entry(Check* check, u64 index, u64 type_count, bool content) {
 
 }  // namespace
 
-bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
-                        u64 message_size) {
+bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message, u64 message_size) {
   Check check = {(const u8*)bytes, size, message, message_size, 0, 0, 0};
   if (message && message_size) message[0] = 0;
   if (size < sizeof(ArchiveHeader)) return fault(&check, 0, "file shorter than the header");
@@ -130,13 +130,15 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
   check.entry_count = entry_count;
   check.entries_end = kArchiveEntriesOffset + entry_count * sizeof(ArchiveEntry);
   check.names_end = header.name_table;
-  if (check.names_end < check.entries_end) return fault(&check, 24, "name table inside the entries");
+  if (check.names_end < check.entries_end)
+    return fault(&check, 24, "name table inside the entries");
   bool content = (flags & TOV_VERIFY_CONTENT) != 0;
   bool catalogue_found = false;
   u64 catalogue_hash = zu_hash("all.fileinfo", 12);
   for (u64 i = 0; i < entry_count; ++i) {
     if (!check_entry(&check, i, header.type_count, content)) return false;
-    ArchiveEntry entry = load<ArchiveEntry>(&check, kArchiveEntriesOffset + i * sizeof(ArchiveEntry));
+    ArchiveEntry entry =
+        load<ArchiveEntry>(&check, kArchiveEntriesOffset + i * sizeof(ArchiveEntry));
     if (entry.name_hash != catalogue_hash) continue;
     catalogue_found = true;
     if (entry.size % sizeof(FileInfoRecord) != 0)
@@ -159,7 +161,8 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
                           return true;
                         });
   if (!ok) return false;
-  if (seen_entries != entry_count) return fault(&check, header.name_table, "entries missing from the name table");
+  if (seen_entries != entry_count)
+    return fault(&check, header.name_table, "entries missing from the name table");
 
   u64 block_bytes = header.type_count * sizeof(DirectoryTypeHeader);
   ok = check_table(&check, header.directory_table, "directory table out of range", &items,
@@ -171,7 +174,8 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
                        u64 header_at = block + t * sizeof(DirectoryTypeHeader);
                        DirectoryTypeHeader type = load<DirectoryTypeHeader>(&check, header_at);
                        if (type.count == 0) {
-                         if (type.items != kNoItems) return fault(&check, header_at, "empty item list with an offset");
+                         if (type.items != kNoItems)
+                           return fault(&check, header_at, "empty item list with an offset");
                          continue;
                        }
                        if (type.count > check.entry_count ||
@@ -194,6 +198,7 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
                      return true;
                    });
   if (!ok) return false;
-  if (header.directory_table < check.names_end) return fault(&check, 32, "directory table inside the data");
+  if (header.directory_table < check.names_end)
+    return fault(&check, 32, "directory table inside the data");
   return true;
 }
