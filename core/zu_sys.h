@@ -94,7 +94,15 @@ ZU_EXPORT u32 sys_utoa(u64 value, char* buffer, u64 size, u32 base);
 // mode 0: read an existing file; mode 1: create or truncate for writing,
 // creating missing parent folders. Null on failure (a folder is no file).
 // Writes are buffered; a seek or the destroy flushes.
+// flags ZU_FILE_REWRITE with mode 1: an existing file is opened without
+// being emptied, to be overwritten in place and cut to its new size with
+// filesystem_file_set_size. Emptying a large file frees its cached pages
+// only to allocate them again, and some file systems write such a file
+// back to disk when it is closed.
+#define ZU_FILE_REWRITE 1u
 ZU_EXPORT ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags);
+// Flushes, then makes the file size bytes long; false on failure.
+ZU_EXPORT bool filesystem_file_set_size(ZuFile* file, u64 size);
 // Closes the file; false when any write to it failed.
 ZU_EXPORT bool filesystem_file_destroy(ZuFile* file);
 ZU_EXPORT u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size);
@@ -105,6 +113,12 @@ ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
 // returns the bytes appended, and ok false when path could not be read or
 // the write failed.
 ZU_EXPORT u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok);
+// Copies the first size bytes of source into file at offset, leaving file's
+// position alone (in the kernel where it can). Threads may copy into one
+// file at once, each into its own range, once its buffered writes are
+// flushed (a seek flushes). Returns the bytes copied: fewer when source
+// ended early, or when a write failed (then filesystem_file_failed is true).
+ZU_EXPORT u64 filesystem_file_copy_at(ZuFile* file, u64 offset, ZuFile* source, u64 size);
 // True once a write to file failed (a full disk, a size limit).
 ZU_EXPORT bool filesystem_file_failed(ZuFile* file);
 ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);

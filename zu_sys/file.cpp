@@ -14,10 +14,10 @@ constexpr u64 kWriteBuffer = 64 * 1024;
 struct ZuFile {
   int descriptor;
   u32 mode;
-  bool failed;      // a write or flush failed; sticky until the file is closed
-  u64 buffered;     // bytes waiting in buffer
-  char* buffer;     // kWriteBuffer bytes, files opened for writing only
-  ZuFile* previous; // the list of open files, for file_flush_all
+  bool failed;       // a write or flush failed; sticky until the file is closed
+  u64 buffered;      // bytes waiting in buffer
+  char* buffer;      // kWriteBuffer bytes, files opened for writing only
+  ZuFile* previous;  // the list of files open for writing, for file_flush_all
   ZuFile* next;
 };
 
@@ -56,14 +56,14 @@ void file_flush_all(void) {
 }
 
 ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
-  (void)flags;
   int descriptor;
   if (mode == 0) {
     descriptor = open(path, O_RDONLY | O_CLOEXEC);
   } else {
-    descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int how = O_WRONLY | O_CREAT | O_CLOEXEC | (flags & ZU_FILE_REWRITE ? 0 : O_TRUNC);
+    descriptor = open(path, how, 0644);
     if (descriptor < 0 && errno == ENOENT && path_create_parents(path))
-      descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      descriptor = open(path, how, 0644);
   }
   if (descriptor < 0) return nullptr;
   struct stat info;
@@ -75,7 +75,8 @@ ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
   memset(file, 0, sizeof(*file));
   file->descriptor = descriptor;
   file->mode = mode;
-  if (mode != 0) file->buffer = (char*)sys_malloc(kWriteBuffer);
+  if (mode == 0) return file;  // nothing to flush at exit: kept off the shared list
+  file->buffer = (char*)sys_malloc(kWriteBuffer);
   pthread_mutex_lock(&g_open_files_lock);
   file->next = g_open_files;
   if (g_open_files) g_open_files->previous = file;
@@ -86,11 +87,15 @@ ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
 
 bool filesystem_file_destroy(ZuFile* file) {
   if (!file) return false;
-  pthread_mutex_lock(&g_open_files_lock);
-  if (file->previous) file->previous->next = file->next;
-  else g_open_files = file->next;
-  if (file->next) file->next->previous = file->previous;
-  pthread_mutex_unlock(&g_open_files_lock);
+  if (file->mode != 0) {
+    pthread_mutex_lock(&g_open_files_lock);
+    if (file->previous)
+      file->previous->next = file->next;
+    else
+      g_open_files = file->next;
+    if (file->next) file->next->previous = file->previous;
+    pthread_mutex_unlock(&g_open_files_lock);
+  }
   bool ok = flush(file);
   if (close(file->descriptor) != 0 && file->mode != 0) ok = false;
   sys_free(file->buffer);
@@ -131,6 +136,11 @@ u64 filesystem_file_size(ZuFile* file) {
   struct stat info;
   if (fstat(file->descriptor, &info) != 0) return 0;
   return (u64)info.st_size;
+}
+
+bool filesystem_file_set_size(ZuFile* file, u64 size) {
+  if (file->mode == 0 || !flush(file)) return false;
+  return ftruncate(file->descriptor, (off_t)size) == 0;
 }
 
 bool filesystem_file_seek(ZuFile* file, u64 offset) {
@@ -185,4 +195,51 @@ u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok) {
   return copied;
 }
 
-bool filesystem_file_failed(ZuFile* file) { return file->failed; }
+u64 filesystem_file_copy_at(ZuFile* file, u64 offset, ZuFile* source, u64 size) {
+  if (file->mode == 0) return 0;
+  u64 copied = 0;
+  bool kernel = true;
+  while (kernel && copied < size) {
+    off64_t from = (off64_t)copied, to = (off64_t)(offset + copied);
+    ssize_t done =
+        copy_file_range(source->descriptor, &from, file->descriptor, &to, size - copied, 0);
+    if (done > 0) {
+      copied += (u64)done;
+      continue;
+    }
+    if (done == 0) return copied;  // source is shorter than size
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+      __atomic_store_n(&file->failed, true, __ATOMIC_RELAXED);
+      return copied;
+    }
+    kernel = false;  // this file system pair cannot: copy through a buffer of this call
+  }
+  if (copied == size) return copied;
+  char* buffer = (char*)sys_malloc(kWriteBuffer);
+  while (copied < size) {
+    u64 want = size - copied < kWriteBuffer ? size - copied : kWriteBuffer;
+    ssize_t got = pread(source->descriptor, buffer, want, (off_t)copied);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    u64 put = 0;
+    while (put < (u64)got) {
+      ssize_t written =
+          pwrite(file->descriptor, buffer + put, (u64)got - put, (off_t)(offset + copied + put));
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        __atomic_store_n(&file->failed, true, __ATOMIC_RELAXED);
+        sys_free(buffer);
+        return copied + put;
+      }
+      put += (u64)written;
+    }
+    copied += put;
+  }
+  sys_free(buffer);
+  return copied;
+}
+
+bool filesystem_file_failed(ZuFile* file) {
+  return __atomic_load_n(&file->failed, __ATOMIC_RELAXED);
+}

@@ -141,3 +141,33 @@ TEST(Shared, MissingModuleFailsWithAReason) {
             std::string::npos);
   EXPECT_EQ(shared_shared_create("../escape", 1, nullptr), nullptr);
 }
+
+TEST(File, RewriteInPlaceCopyAtAndSetSize) {
+  TempDir dir;
+  std::string path = dir / "archive";
+  write_file(path, std::string(20, 'x'));
+  write_file(dir / "member", "0123456789");
+  // Opened to rewrite, the old bytes stay until they are overwritten or cut.
+  ZuFile* out = filesystem_file_create(path.c_str(), 1, ZU_FILE_REWRITE);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(filesystem_file_size(out), 20u);
+  ZuFile* member = filesystem_file_create((dir / "member").c_str(), 0, 0);
+  filesystem_file_write(out, "AB", 2);
+  EXPECT_TRUE(filesystem_file_seek(out, 2));  // flushes "AB"
+  EXPECT_EQ(filesystem_file_copy_at(out, 4, member, 10), 10u);
+  // A source shorter than asked copies what it has; the position is left alone.
+  EXPECT_EQ(filesystem_file_copy_at(out, 22, member, 15), 10u);
+  filesystem_file_write(out, "CD", 2);
+  EXPECT_FALSE(filesystem_file_failed(out));
+  EXPECT_TRUE(filesystem_file_set_size(out, 30));
+  EXPECT_TRUE(filesystem_file_destroy(out));
+  filesystem_file_destroy(member);
+  // The copy at 22 leaves a hole after the old end at 20.
+  EXPECT_EQ(read_file(path), std::string("ABCD0123456789xxxxxx\0\0"
+                                         "01234567",
+                                         30));
+  // Without the flag the file is emptied as before.
+  out = filesystem_file_create(path.c_str(), 1, 0);
+  EXPECT_EQ(filesystem_file_size(out), 0u);
+  filesystem_file_destroy(out);
+}
