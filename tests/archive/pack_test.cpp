@@ -120,6 +120,16 @@ TEST(PackDeathTest, ChecksComeInOrder) {
   fails({"--tov-command-in-file", wd + "i/all.fileinfo", "--tov-command-out-file",
          wd + "i/a.bin/x.tov", "--tov-types", "2"},
         "Unable to open '" + wd + "i/a.bin/x.tov' file for writing");
+  // A pack that fails over the archive of an earlier build leaves no archive.
+  TempDir earlier;
+  std::string good = earlier / "good.tov";
+  build_archive(earlier.path(), {{"a.bin", "A", 2}}, good);
+  ASSERT_EQ(read_file(good).substr(0, 4), "TOV1");
+  fails({"--tov-command-in-file", wd + "i/a.bin", wd + "i/all.fileinfo", "--tov-command-out-file",
+         good, "--tov-types", "2", "2"},
+        "All files that are packed into archive must be registered in the '.fileinfo' file, no "
+        "entry found for 'a.bin'");
+  EXPECT_EQ(read_file(good).substr(0, 4), std::string(4, '\0'));
 }
 
 TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {

@@ -27,17 +27,47 @@ TEST(ArchiveThreads, SixteenThreadsLookUpAndIndexOneSet) {
       for (int round = 0; round < 50; ++round) {
         for (int i = t; i < 300; i += 16) {
           TovFileInfo info;
-          if (!tov_archive_access_file(set, files[i].name.c_str(), &info) || info.size != (u64)i + 1)
+          if (!tov_archive_access_file(set, files[i].name.c_str(), &info) ||
+              info.size != (u64)i + 1)
             ++failures[t];
         }
         if (tov_archive_index_directory(set, "", 0, out.data(), out.size()) != 301) ++failures[t];
         std::string folder = "d" + std::to_string(t % 7) + "/";
-        if (tov_archive_index_directory(set, folder.c_str(), 2 + t % 3, out.data(), out.size()) == 0)
+        if (tov_archive_index_directory(set, folder.c_str(), 2 + t % 3, out.data(), out.size()) ==
+            0)
           ++failures[t];
       }
     });
   }
   for (std::thread& thread : threads) thread.join();
   for (int t = 0; t < 16; ++t) EXPECT_EQ(failures[t], 0) << t;
+  tov_archive_destroy(set);
+}
+
+// More members than the pack keeps open at once: they are opened ahead on a
+// thread of their own, and every one lands whole at its place.
+TEST(ArchiveThreads, PackOfManyMembersOverAnOldArchive) {
+  TestHost host;
+  TempDir dir;
+  std::vector<PackedFile> files;
+  for (int i = 0; i < 700; ++i)
+    files.push_back(
+        {"m/f" + std::to_string(i) + ".bin", std::string(i % 97 + 1, (char)('a' + i % 26)), 2});
+  // Packed over a larger file: the old bytes past the new end are cut.
+  write_file(dir / "old.tov", std::string(200000, '\x7f'));
+  build_archive(dir.path(), files, dir / "old.tov");
+  std::string bytes = read_file(dir / "old.tov");
+  ASSERT_LT(bytes.size(), 200000u);
+  EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, nullptr, 0));
+  std::string path = dir / "old.tov";
+  const char* paths[] = {path.c_str()};
+  TovArchiveSetDesc desc = {paths, 1};
+  TovArchiveSet* set = tov_archive_create(&desc);
+  ASSERT_NE(set, nullptr);
+  for (const PackedFile& file : files) {
+    TovFileInfo info;
+    ASSERT_TRUE(tov_archive_access_file(set, file.name.c_str(), &info)) << file.name;
+    EXPECT_EQ(std::string((const char*)info.data, info.size), file.contents) << file.name;
+  }
   tov_archive_destroy(set);
 }

@@ -6,6 +6,7 @@
 #include "command_option.h"
 #include "invocations.h"
 #include "log.h"
+#include "pack_members.h"
 #include "tov/tov_archive.h"
 #include "zu_sort.h"
 
@@ -27,7 +28,7 @@ struct Included {
 };
 
 struct Directory {
-  u64 hash;  // zu_hash_s of the name: the directory table's key
+  u64 hash;                     // zu_hash_s of the name: the directory table's key
   ZuArray<ArchiveItem>* lists;  // one item list per type
 };
 
@@ -59,7 +60,8 @@ Directory* directory_of(Directories* dirs, const char* name, u64 length) {
       return dirs->list.data + dirs->map.data[at] - 1;
   Directory* directory = zu_array_push_zeroed(&dirs->list);
   directory->hash = hash;
-  directory->lists = (ZuArray<ArchiveItem>*)sys_malloc(dirs->type_count * sizeof(ZuArray<ArchiveItem>));
+  directory->lists =
+      (ZuArray<ArchiveItem>*)sys_malloc(dirs->type_count * sizeof(ZuArray<ArchiveItem>));
   memset((void*)directory->lists, 0, dirs->type_count * sizeof(ZuArray<ArchiveItem>));
   dirs->map.data[at] = dirs->list.count;
   return directory;
@@ -131,7 +133,8 @@ void select_filtered(const CommandContext* context, const Included* inputs,
     if (before && before->content_hash == record->content_hash) continue;  // unchanged
     bool wanted = ending_count == 0;
     for (u64 e = 0; e < ending_count && !wanted; ++e)
-      wanted = sys_strend(name, zu_string_text(command_option_value(&g_only_include_files_with_ending, e)));
+      wanted = sys_strend(
+          name, zu_string_text(command_option_value(&g_only_include_files_with_ending, e)));
     if (!wanted) continue;
     zu_array_push(included, inputs[i]);
     zu_array_push(kept, *record);
@@ -169,8 +172,17 @@ u32 command_pack(CommandContext* context) {
     sys_exit(-1, "Each input file must be identified with a specific TOV_TYPE_*");
   u64 prefix = strlen(context->working_dir) + strlen(context->intermediate_dir);
   const char* out_path = context->outputs[0].path;
-  ZuFile* out = filesystem_file_create(out_path, 1, 0);
+  // The archive of the last build is overwritten in place and cut to size at
+  // the end; its header is cleared first, so a pack that fails half-way
+  // leaves a file that no reader takes for an archive.
+  ZuFile* out = filesystem_file_create(out_path, 1, ZU_FILE_REWRITE);
   if (!out) sys_exit(-1, "Unable to open '%s' file for writing", out_path);
+  {
+    ArchiveHeader cleared = {};
+    write_checked(out, &cleared, sizeof(cleared), out_path);
+    if (!filesystem_file_seek(out, 0))
+      sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
+  }
 
   Included* inputs = (Included*)sys_malloc(context->input_count * sizeof(Included));
   for (u64 i = 0; i < context->input_count; ++i) {
@@ -179,7 +191,8 @@ u32 command_pack(CommandContext* context) {
     inputs[i].path = path;
     inputs[i].name = length > prefix ? path + prefix : path + length;
     u64 type = command_option_value_uint(&g_tov_types, i);
-    if (type > 0xFFFF) sys_exit(-1, "ERROR: Type %lu of '%s' is not a u16", (unsigned long)type, path);
+    if (type > 0xFFFF)
+      sys_exit(-1, "ERROR: Type %lu of '%s' is not a u16", (unsigned long)type, path);
     inputs[i].type = (u16)type;
   }
   for (u64 i = 0; i < context->input_count; ++i) archive_name_check(inputs[i].name);
@@ -212,6 +225,16 @@ u32 command_pack(CommandContext* context) {
   dirs.type_count = type_count;
   directory_of(&dirs, "", 0);  // the root comes first
   u64 catalogue_hash = zu_hash("all.fileinfo", 12);
+  // Members open on a thread of their own while each is copied, in order,
+  // to the end of the data so far; the catalogue's bytes go in at the end.
+  const char** member_paths = (const char**)sys_malloc((u64)count * sizeof(const char*) + 1);
+  for (u32 i = 0; i < count; ++i) {
+    const Included* input = included.data + i;
+    member_paths[i] =
+        zu_hash(input->name, strlen(input->name)) == catalogue_hash ? nullptr : input->path;
+  }
+  PackOpener* opener = pack_opener_create(member_paths, count);
+  u64 catalogue_at = kNoItems;
   for (u32 i = 0; i < count; ++i) {
     const Included* input = included.data + i;
     ArchiveEntry* entry = entries + i;
@@ -219,23 +242,35 @@ u32 command_pack(CommandContext* context) {
     entry->name_hash = zu_hash_s(input->name, name_length, 0);
     entry->type = input->type;
     entry->data = offset;
-    if (entry->name_hash != catalogue_hash) {
+    if (member_paths[i]) {
+      u64 size;
+      ZuFile* file = pack_opener_take(opener, i, &size);
+      if (!file) {
+        pack_opener_destroy(opener);
+        sys_exit(-1, "Unable to open '%s' for reading", input->name);
+      }
       const FileInfoRecord* record = zu_binary_search(&catalogue, entry->name_hash);
-      if (!record)
+      if (!record) {
+        pack_opener_destroy(opener);
         sys_exit(-1,
                  "All files that are packed into archive must be registered in the '.fileinfo' "
                  "file, no entry found for '%s'",
                  input->name);
-      bool ok;
-      entry->size = filesystem_file_write_file(out, input->path, &ok);
-      if (!ok && filesystem_file_failed(out))
-        sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
-      if (!ok) sys_exit(-1, "Unable to open '%s' for reading", input->name);
+      }
+      u64 copied = filesystem_file_copy_at(out, offset, file, size);
+      pack_opener_release(opener, i);
+      if (copied != size) {
+        pack_opener_destroy(opener);
+        if (filesystem_file_failed(out))
+          sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
+        sys_exit(-1, "ERROR: '%s' changed while it was packed", input->name);
+      }
+      entry->size = size;
       entry->content_hash = record->content_hash;
     } else {
       entry->size = (u64)packed_catalogue.count * sizeof(FileInfoRecord);
       entry->content_hash = zu_hash(packed_catalogue.data, entry->size);
-      write_checked(out, packed_catalogue.data, entry->size, out_path);
+      catalogue_at = offset;
     }
     offset += entry->size;
     entry->name = names.count;
@@ -245,9 +280,22 @@ u32 command_pack(CommandContext* context) {
     ArchiveItem item = {entry->name_hash, kArchiveEntriesOffset + (u64)i * sizeof(ArchiveEntry)};
     zu_array_push(by_type + entry->type, item);
     zu_array_push(directory_of(&dirs, "", 0)->lists + entry->type, item);
-    for (const char* slash = sys_strchr(input->name, '/'); slash; slash = sys_strchr(slash + 1, '/'))
-      zu_array_push(directory_of(&dirs, input->name, (u64)(slash - input->name) + 1)->lists + entry->type, item);
+    for (const char* slash = sys_strchr(input->name, '/'); slash;
+         slash = sys_strchr(slash + 1, '/'))
+      zu_array_push(
+          directory_of(&dirs, input->name, (u64)(slash - input->name) + 1)->lists + entry->type,
+          item);
   }
+  pack_opener_destroy(opener);
+  sys_free(member_paths);
+  if (catalogue_at != kNoItems) {
+    if (!filesystem_file_seek(out, catalogue_at))
+      sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
+    write_checked(out, packed_catalogue.data, (u64)packed_catalogue.count * sizeof(FileInfoRecord),
+                  out_path);
+  }
+  if (!filesystem_file_seek(out, offset))
+    sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
   for (u32 i = 0; i < count; ++i) entries[i].name += offset;
   write_checked(out, names.data, names.count, out_path);
   offset += names.count;
@@ -304,7 +352,7 @@ u32 command_pack(CommandContext* context) {
     sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
   write_checked(out, &header, sizeof(header), out_path);
   write_checked(out, entries, (u64)count * sizeof(ArchiveEntry), out_path);
-  if (!filesystem_file_destroy(out))
+  if (!filesystem_file_set_size(out, header.total_size) || !filesystem_file_destroy(out))
     sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
   sys_printf("Wrote '%s'...\n", out_path);
 

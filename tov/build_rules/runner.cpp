@@ -3,6 +3,7 @@
 // files get their inputs read and their outputs created first.
 #include "command_option.h"
 #include "invocations.h"
+#include "zu_parallel.h"
 
 ZU_COMMAND_OPTION(g_command_in_file, 0, "tov-command-in-file", "Input file(s) for command",
                   kOptionMany, kOptionString);
@@ -10,7 +11,20 @@ ZU_COMMAND_OPTION(g_command_out_file, 0, "tov-command-out-file", "Output file(s)
                   kOptionMany, kOptionString);
 
 namespace {
+
 void* g_user_data;
+
+struct InputCheck {
+  const CommandInput* inputs;
+  u8* found;
+};
+
+void check_inputs(void* argument, u64 begin, u64 end) {
+  InputCheck* check = (InputCheck*)argument;
+  for (u64 i = begin; i < end; ++i)
+    check->found[i] = (filesystem_get_attr(check->inputs[i].path) & 3u) == 3u;
+}
+
 }  // namespace
 
 void* tov_get_current_build_rule_user_data(void) { return g_user_data; }
@@ -25,20 +39,27 @@ u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
   u64 input_count = command_option_count(&g_command_in_file);
   CommandInput* inputs = (CommandInput*)sys_malloc(input_count * sizeof(CommandInput) + 1);
   memset((void*)inputs, 0, input_count * sizeof(CommandInput));
+  for (u64 i = 0; i < input_count; ++i)
+    inputs[i].path = zu_string_text(command_option_value(&g_command_in_file, i));
+  // A pack step checks thousands of paths, each a walk through its folders:
+  // they are checked on every processor, and the first missing one in order
+  // is reported.
+  InputCheck check = {inputs, (u8*)sys_malloc(input_count + 1)};
+  zu_parallel_parts(input_count, 512, check_inputs, &check);
   for (u64 i = 0; i < input_count; ++i) {
-    const char* path = zu_string_text(command_option_value(&g_command_in_file, i));
-    const char* next = i + 1 < input_count
-                           ? zu_string_text(command_option_value(&g_command_in_file, i + 1))
-                           : "<no next file>";
-    if ((filesystem_get_attr(path) & 3u) != 3u)
+    const char* path = inputs[i].path;
+    const char* next = i + 1 < input_count ? inputs[i + 1].path : "<no next file>";
+    if (!check.found[i])
       sys_exit(-1, "Couldn't find file '%s' (next file is '%s'), exiting...", path, next);
-    inputs[i].path = path;
+  }
+  sys_free(check.found);
+  for (u64 i = 0; i < input_count; ++i) {
+    const char* path = inputs[i].path;
     if (!invocation->opens_files) continue;
     ZuFile* file = filesystem_file_create(path, 0, 0);
     if (!file) sys_exit(-1, "Couldn't open '%s' for reading, exiting...", path);
     u64 size = filesystem_file_size(file);
-    if (size > 0xFFFFFFFEull)
-      sys_exit(-1, "ERROR: '%s' is larger than 4 GiB, exiting...", path);
+    if (size > 0xFFFFFFFEull) sys_exit(-1, "ERROR: '%s' is larger than 4 GiB, exiting...", path);
     zu_array_resize(&inputs[i].data, size);
     if (filesystem_file_read(file, inputs[i].data.data, size) != size)
       sys_exit(-1, "Couldn't open '%s' for reading, exiting...", path);
@@ -49,14 +70,14 @@ u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
   CommandOutput* outputs = (CommandOutput*)sys_malloc(output_count * sizeof(CommandOutput) + 1);
   for (u64 i = 0; i < output_count; ++i) {
     outputs[i].path = zu_string_text(command_option_value(&g_command_out_file, i));
-    outputs[i].file = invocation->opens_files ? filesystem_file_create(outputs[i].path, 1, 0)
-                                              : nullptr;
+    outputs[i].file =
+        invocation->opens_files ? filesystem_file_create(outputs[i].path, 1, 0) : nullptr;
     if (invocation->opens_files && !outputs[i].file)
       sys_exit(-1, "ERROR: Couldn't open '%s' for writing, exiting...", outputs[i].path);
   }
 
-  CommandContext context = {inputs,     input_count, outputs,         output_count,
-                            working_dir, sdk_dir,    intermediate_dir};
+  CommandContext context = {inputs,      input_count, outputs,         output_count,
+                            working_dir, sdk_dir,     intermediate_dir};
   u32 result = invocation->handler(&context);
 
   for (u64 i = 0; i < output_count; ++i) {
