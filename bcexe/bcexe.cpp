@@ -6,6 +6,7 @@
 #include <llvm/Bitcode/BitcodeReader.h>
 #include <llvm/ExecutionEngine/Orc/ExecutionUtils.h>
 #include <llvm/ExecutionEngine/Orc/LLJIT.h>
+#include <llvm/IR/IRBuilder.h>
 #include <llvm/IR/LLVMContext.h>
 #include <llvm/IR/Module.h>
 #include <llvm/Support/Error.h>
@@ -23,13 +24,20 @@ ZuShared* g_tov;  // filled by the loader's cross-link
 
 // What compiled data may call in the tool (see sdk/include/tov_data.h).
 const char* const kToolExports[] = {
-    "tov_get_current_build_rule_command",   "tov_get_current_build_rule_user_data",
-    "tov_set_current_build_rule_user_data", "tov_archive_create",
-    "tov_archive_destroy",                  "tov_archive_add_archives",
-    "tov_archive_access_file",              "tov_archive_access_file_by_hash",
-    "tov_archive_access_files",             "tov_archive_access_stringtable",
-    "tov_access_stringtable",               "tov_archive_index_directory",
-    "tov_archive_index_directory_n",        "tov_archive_index_directories",
+    "tov_get_current_build_rule_command",
+    "tov_get_current_build_rule_user_data",
+    "tov_set_current_build_rule_user_data",
+    "tov_archive_create",
+    "tov_archive_destroy",
+    "tov_archive_add_archives",
+    "tov_archive_access_file",
+    "tov_archive_access_file_by_hash",
+    "tov_archive_access_files",
+    "tov_archive_access_stringtable",
+    "tov_access_stringtable",
+    "tov_archive_index_directory",
+    "tov_archive_index_directory_n",
+    "tov_archive_index_directories",
 };
 
 struct Executor {
@@ -45,6 +53,44 @@ bool report(llvm::Error error, const char* what) {
   stream.flush();
   sys_printf("ERROR: %s: %s\n", what, text.c_str());
   return false;
+}
+
+// The C library keeps atexit in its static part, so the process does not
+// export it. Data that calls it gets this one, which registers the function
+// like a C++ static destructor of the data: run when the data is unloaded,
+// in reverse order with the others.
+//   static void call(void* f) { ((void (*)(void))f)(); }
+//   int atexit(void (*f)(void)) { return __cxa_atexit(call, (void*)f, &__dso_handle); }
+llvm::Error add_atexit(llvm::orc::LLJIT* jit) {
+  auto context = std::make_unique<llvm::LLVMContext>();
+  llvm::LLVMContext& c = *context;
+  auto module = std::make_unique<llvm::Module>("tov atexit", c);
+  module->setDataLayout(jit->getDataLayout());
+  module->setTargetTriple(jit->getTargetTriple().str());
+  llvm::Type* void_type = llvm::Type::getVoidTy(c);
+  llvm::Type* bytes = llvm::Type::getInt8PtrTy(c);
+  llvm::FunctionType* plain = llvm::FunctionType::get(void_type, false);
+  llvm::FunctionType* call_type = llvm::FunctionType::get(void_type, {bytes}, false);
+  llvm::Function* call = llvm::Function::Create(call_type, llvm::Function::InternalLinkage,
+                                                "tov.atexit.call", *module);
+  {
+    llvm::IRBuilder<> b(llvm::BasicBlock::Create(c, "", call));
+    b.CreateCall(plain, b.CreateBitCast(call->getArg(0), plain->getPointerTo()));
+    b.CreateRetVoid();
+  }
+  llvm::FunctionCallee cxa_atexit = module->getOrInsertFunction(
+      "__cxa_atexit", llvm::FunctionType::get(llvm::Type::getInt32Ty(c),
+                                              {call_type->getPointerTo(), bytes, bytes}, false));
+  auto* dso = new llvm::GlobalVariable(*module, llvm::Type::getInt8Ty(c), false,
+                                       llvm::GlobalValue::ExternalLinkage, nullptr, "__dso_handle");
+  llvm::Function* atexit = llvm::Function::Create(
+      llvm::FunctionType::get(llvm::Type::getInt32Ty(c), {plain->getPointerTo()}, false),
+      llvm::Function::ExternalLinkage, "atexit", *module);
+  {
+    llvm::IRBuilder<> b(llvm::BasicBlock::Create(c, "", atexit));
+    b.CreateRet(b.CreateCall(cxa_atexit, {call, b.CreateBitCast(atexit->getArg(0), bytes), dso}));
+  }
+  return jit->addIRModule(llvm::orc::ThreadSafeModule(std::move(module), std::move(context)));
 }
 
 }  // namespace
@@ -91,8 +137,14 @@ ZU_EXPORT void* bcexe_bcexe_create(void) {
   // data's code calls into are searched by name.
   for (const char* library : {"libstdc++.so.6", "libm.so.6"}) {
     auto found = llvm::orc::DynamicLibrarySearchGenerator::Load(library, prefix);
-    if (found) main.addGenerator(std::move(*found));
-    else llvm::consumeError(found.takeError());
+    if (found)
+      main.addGenerator(std::move(*found));
+    else
+      llvm::consumeError(found.takeError());
+  }
+  if (!report(add_atexit(executor->jit.get()), "JIT atexit")) {
+    delete executor;
+    return nullptr;
   }
   if (g_tov) {
     llvm::orc::SymbolMap symbols;
@@ -124,8 +176,8 @@ ZU_EXPORT bool bcexe_bcexe_load_bitcodes(void* handle, const void* const* data, 
   Executor* executor = (Executor*)handle;
   for (u64 i = 0; i < count; ++i) {
     auto context = std::make_unique<llvm::LLVMContext>();
-    auto buffer = llvm::MemoryBuffer::getMemBuffer(
-        llvm::StringRef((const char*)data[i], sizes[i]), name, false);
+    auto buffer = llvm::MemoryBuffer::getMemBuffer(llvm::StringRef((const char*)data[i], sizes[i]),
+                                                   name, false);
     auto module = llvm::parseBitcodeFile(buffer->getMemBufferRef(), *context);
     if (!module) return report(module.takeError(), "Couldn't read the bitcode");
     const llvm::DataLayout& layout = executor->jit->getDataLayout();
@@ -139,12 +191,11 @@ ZU_EXPORT bool bcexe_bcexe_load_bitcodes(void* handle, const void* const* data, 
       return false;
   }
   executor->initialized = true;
-  return report(executor->jit->initialize(executor->jit->getMainJITDylib()),
-                "Static constructors");
+  return report(executor->jit->initialize(executor->jit->getMainJITDylib()), "Static constructors");
 }
 
-ZU_EXPORT bool bcexe_bcexe_load_bitcode(void* handle, const void* data, u64 size,
-                                        const char* name, u32 flags) {
+ZU_EXPORT bool bcexe_bcexe_load_bitcode(void* handle, const void* data, u64 size, const char* name,
+                                        u32 flags) {
   return bcexe_bcexe_load_bitcodes(handle, &data, &size, 1, name, flags);
 }
 

@@ -32,9 +32,23 @@ namespace {
 // data gives the same bitcode.
 constexpr const char* kVirtualRoot = "/tov_data";
 
+// The compiled module and its context are freed on a thread of their own
+// while the caller goes on to run the bitcode: for C++ data full of library
+// templates, tearing them down takes as long as the JIT's whole work.
+struct Leftovers {
+  std::unique_ptr<llvm::LLVMContext> context;
+  std::unique_ptr<llvm::Module> module;  // destroyed before its context
+};
+
 struct Bitcode {
   llvm::SmallVector<char, 0> bytes;
+  ZuThread* teardown;  // null when the leftovers were freed at once
 };
+
+u32 free_leftovers(void* argument) {
+  delete (Leftovers*)argument;
+  return 0;
+}
 
 // Records which given headers the compile opened.
 class UsedHeaders : public clang::DependencyCollector {
@@ -89,9 +103,17 @@ std::unique_ptr<llvm::Module> compile(const CompileSource* source,
                                       llvm::LLVMContext* context) {
   std::string root_flag = std::string("-fdebug-compilation-dir=") + kVirtualRoot;
   std::string prefix_map = std::string("-fmacro-prefix-map=") + kVirtualRoot + "/=";
-  std::vector<const char*> args = {TOV_CLANG_PATH, "-c", "-x", is_c_source(source->name) ? "c" : "c++",
-                                   "-O2", "-iquote", kVirtualRoot, root_flag.c_str(),
-                                   prefix_map.c_str(), "-Werror=date-time", "-fno-ident"};
+  std::vector<const char*> args = {TOV_CLANG_PATH,
+                                   "-c",
+                                   "-x",
+                                   is_c_source(source->name) ? "c" : "c++",
+                                   "-O2",
+                                   "-iquote",
+                                   kVirtualRoot,
+                                   root_flag.c_str(),
+                                   prefix_map.c_str(),
+                                   "-Werror=date-time",
+                                   "-fno-ident"};
   if (!is_c_source(source->name)) args.push_back("-std=c++20");
   for (u64 i = 0; i < flag_count; ++i) args.push_back(flags[i]);
   std::string path = std::string(kVirtualRoot) + "/" + source->name;
@@ -116,8 +138,8 @@ std::unique_ptr<llvm::Module> compile(const CompileSource* source,
   compiler.setInvocation(std::move(invocation));
   std::string text;
   llvm::raw_string_ostream stream(text);
-  compiler.createDiagnostics(new clang::TextDiagnosticPrinter(stream, &compiler.getDiagnosticOpts()),
-                             true);
+  compiler.createDiagnostics(
+      new clang::TextDiagnosticPrinter(stream, &compiler.getDiagnosticOpts()), true);
   compiler.setVerboseOutputStream(stream);  // "1 error generated." goes with the rest
   compiler.createFileManager(files);
   compiler.addDependencyCollector(std::make_shared<UsedHeaders>(headers, header_count, used));
@@ -157,24 +179,34 @@ ZU_EXPORT void* bcgen_bitcode_create(const CompileSource* sources, u64 source_co
       new llvm::vfs::OverlayFileSystem(llvm::vfs::getRealFileSystem());
   files->pushOverlay(memory);
 
-  llvm::LLVMContext context;
-  context.setDiagnosticHandlerCallBack(print_llvm_diagnostic);
-  std::unique_ptr<llvm::Module> linked;
+  Leftovers* leftovers = new Leftovers();
+  leftovers->context = std::make_unique<llvm::LLVMContext>();
+  leftovers->context->setDiagnosticHandlerCallBack(print_llvm_diagnostic);
+  std::unique_ptr<llvm::Module>& linked = leftovers->module;
   for (u64 i = 0; i < source_count; ++i) {
-    std::unique_ptr<llvm::Module> module =
-        compile(sources + i, files, flags, flag_count, headers, header_count, used, &context);
-    if (!module) return nullptr;
+    std::unique_ptr<llvm::Module> module = compile(sources + i, files, flags, flag_count, headers,
+                                                   header_count, used, leftovers->context.get());
+    if (!module) {
+      delete leftovers;
+      return nullptr;
+    }
     if (!linked) {
       linked = std::move(module);
     } else if (llvm::Linker::linkModules(*linked, std::move(module))) {
       sys_printf("ERROR: Couldn't link '%s' into the data's module\n", sources[i].name);
+      delete leftovers;
       return nullptr;
     }
   }
-  if (!linked) return nullptr;
+  if (!linked) {
+    delete leftovers;
+    return nullptr;
+  }
   Bitcode* bitcode = new Bitcode();
   llvm::raw_svector_ostream out(bitcode->bytes);
   llvm::WriteBitcodeToFile(*linked, out);
+  bitcode->teardown = thread_thread_create(free_leftovers, leftovers, "bcgen teardown", ~0ull);
+  if (!bitcode->teardown) free_leftovers(leftovers);
   return bitcode;
 }
 
@@ -184,5 +216,13 @@ ZU_EXPORT u64 bcgen_bitcode_get_data(void* bitcode, const void** data) {
   return self->bytes.size();
 }
 
-ZU_EXPORT void bcgen_bitcode_destroy(void* bitcode) { delete (Bitcode*)bitcode; }
+ZU_EXPORT void bcgen_bitcode_destroy(void* bitcode) {
+  Bitcode* self = (Bitcode*)bitcode;
+  if (!self) return;
+  if (self->teardown) {
+    thread_thread_join(self->teardown);
+    thread_thread_destroy(self->teardown);
+  }
+  delete self;
+}
 }

@@ -8,7 +8,7 @@ build=$(cd "${2:-build}" && pwd)
 work=/tmp/tov_bench_archive_$count
 [ -f "$work/pack.txt" ] || "$(dirname "$0")/archive.sh" "$count" "$build" > /dev/null
 sed "s|^|$work/tree/|" "$work/names.txt" > "$work/paths.txt"
-hyperfine --warmup 1 --runs 5 \
+hyperfine --warmup 2 --runs 15 \
   "$build/bin/read_floor $work/paths.txt" \
   "tar -cf $work/tree.tar -C $work/tree -T $work/names.txt" \
   "$build/bin/tov --tov-working-dir $work/ --tov-sdk-dir / --tov-intermediate-dir tree --tov-command tov --arg-file $work/pack.txt --tov-command-out-file $work/packed.tov"

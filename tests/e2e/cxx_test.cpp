@@ -85,7 +85,8 @@ TEST(E2eCxx, HeadersFromAnEarlierArchiveAndTheDepfile) {
        at = escaped_archive.find(' ', at + 2))
     escaped_archive.insert(at, "\\");
   std::string escaped_out = tree.path("out.bin");
-  for (size_t at = escaped_out.find(' '); at != std::string::npos; at = escaped_out.find(' ', at + 2))
+  for (size_t at = escaped_out.find(' '); at != std::string::npos;
+       at = escaped_out.find(' ', at + 2))
     escaped_out.insert(at, "\\");
   EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + escaped_archive);
 
@@ -116,11 +117,13 @@ TEST(E2eCxx, FailuresAndTheirMessages) {
   result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/used.h --tov-cpp-function nothing");
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.err, "Unable to find function 'nothing'\n");
-  result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/used.h --tov-cpp-function other_entry");
+  result =
+      cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/used.h --tov-cpp-function other_entry");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(read_file(out), "other");
   result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/used.hpp");
-  EXPECT_EQ(result.err, "'inc/used.hpp' is not a valid dependency, only '.tov' and '.h' files allowed\n");
+  EXPECT_EQ(result.err,
+            "'inc/used.hpp' is not a valid dependency, only '.tov' and '.h' files allowed\n");
   result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/gone.h");
   EXPECT_EQ(result.err, "ERROR: Cannot open header '" + tree.root() + "inc/gone.h' for reading\n");
   // Without the header the include fails and the compile names it.
@@ -131,8 +134,8 @@ TEST(E2eCxx, FailuresAndTheirMessages) {
   // A host without bcgen.x86_64 beside it.
   std::string bin = tree.path("bin/");
   ASSERT_EQ(run_shell("mkdir -p " + shell_quote(bin) + " && cp " + shell_quote(host_path()) + " " +
-                      shell_quote(bin_dir() + "libzu_sys.so") + " " + shell_quote(bin_dir() + "tov.x86_64") +
-                      " " + shell_quote(bin))
+                      shell_quote(bin_dir() + "libzu_sys.so") + " " +
+                      shell_quote(bin_dir() + "tov.x86_64") + " " + shell_quote(bin))
                 .status,
             0);
   result = run_shell(shell_quote(bin + "tov") + " --tov-working-dir " + shell_quote(tree.root()) +
@@ -158,4 +161,26 @@ TEST(E2eCxx, SameDataSameOutputWhereverTheTreeLies) {
   }
   EXPECT_EQ(outputs[0], outputs[1]);
   EXPECT_EQ(outputs[0], "data/x.data.cpp");
+}
+
+// Static constructors run before the entry; destructors, including those
+// registered at run time, run when the data is unloaded, while the step's
+// outputs are still open.
+TEST(E2eCxx, StaticConstructorsAndDestructorsRunAroundTheEntry) {
+  E2eTree tree;
+  tree.write("data/x.data.cpp",
+             "#include <tov_data.h>\n#include <cstdlib>\n#include <string>\n"
+             "static CommandContext* g_context;\n"
+             "static std::string g_log = \"c\";\n"
+             "struct Last { ~Last() { g_log += 'd'; tov_write(g_context, 0, g_log.data(), "
+             "g_log.size()); } };\n"
+             "static void at_exit() { g_log += 'a'; }\n"
+             "extern \"C\" void tov_compile_data(CommandContext* c, void*) {\n"
+             "  g_context = c; g_log += 'e';\n"
+             "  static Last last; std::atexit(at_exit); }\n");
+  ProcessResult result = cxx(tree, "data/x.data.cpp", "");
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  // In reverse order of registration: the atexit function, then the local
+  // static, which writes what happened; g_log itself goes last.
+  EXPECT_EQ(read_file(tree.path("out.bin")), "cead");
 }
