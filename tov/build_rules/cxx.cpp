@@ -8,14 +8,14 @@
 #include "tov/tov_archive.h"
 #include "zu_small_array.h"
 
-ZU_COMMAND_OPTION(g_command_args, 0, "tov-command-args", "Extra arguments for command",
-                  kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_command_args, 0, "tov-command-args", "Extra arguments for command", kOptionMany,
+                  kOptionString);
 ZU_COMMAND_OPTION(g_cpp_function, 0, "tov-cpp-function",
                   "Select entry point when compiling .c/.cpp files", kOptionOne, kOptionString);
 ZU_COMMAND_OPTION(g_cxx_depfile, 0, "tov-cxx-depfile", "Output depfile for 'cxx' builds",
                   kOptionOne, kOptionString);
-ZU_COMMAND_OPTION(g_cxx_headers, 0, "tov-cxx-headers", "Header files for 'cxx' builds",
-                  kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_cxx_headers, 0, "tov-cxx-headers", "Header files for 'cxx' builds", kOptionMany,
+                  kOptionString);
 
 namespace {
 
@@ -31,8 +31,10 @@ void write_depfile_path(ZuFile* file, const char* prefix, const char* path) {
   u64 length = 0;
   for (const char* parts[] = {prefix, path}; const char* part : parts) {
     for (const char* at = part; *at && length + 2 < sizeof(buffer); ++at) {
-      if (*at == ' ' || *at == '#') buffer[length++] = '\\';
-      else if (*at == '$') buffer[length++] = '$';
+      if (*at == ' ' || *at == '#')
+        buffer[length++] = '\\';
+      else if (*at == '$')
+        buffer[length++] = '$';
       buffer[length++] = *at;
     }
   }
@@ -64,6 +66,11 @@ void write_depfile(const char* path, const char* output, const char* working_dir
   }
   if (!filesystem_file_destroy(file))
     sys_exit(-1, "ERROR: Couldn't write depfile '%s' (is the disk full?)", path);
+}
+
+u32 create_executor(void* executor) {
+  *(void**)executor = bcexe_bcexe_create();
+  return 0;
 }
 
 }  // namespace
@@ -109,7 +116,8 @@ u32 command_cxx(CommandContext* context) {
       zu_string_init(&joined, context->working_dir);
       zu_string_add_text(&joined, value);
       ZuFile* file = filesystem_file_create(zu_string_text(&joined), 0, 0);
-      if (!file) sys_exit(-1, "ERROR: Cannot open header '%s' for reading", zu_string_text(&joined));
+      if (!file)
+        sys_exit(-1, "ERROR: Cannot open header '%s' for reading", zu_string_text(&joined));
       u64 size = filesystem_file_size(file);
       u32 at = header_bytes.count;
       zu_array_resize(&header_bytes, (u64)at + size + 1);
@@ -154,17 +162,25 @@ u32 command_cxx(CommandContext* context) {
   u8* used = (u8*)sys_malloc(header_count + 1);
   memset(used, 0, header_count + 1);
   const char* first_output = context->output_count ? context->outputs[0].path : "";
-  void* bitcode = bcgen_bitcode_create(zu_small_array_data(&sources), zu_small_array_count(&sources),
-                                       zu_small_array_data(&headers), header_count,
-                                       zu_small_array_data(&flags), zu_small_array_count(&flags), used);
+  // The JIT is set up on a second thread while the data compiles (both
+  // libraries registered LLVM's targets when they were loaded).
+  void* executor = nullptr;
+  ZuThread* setup = thread_thread_create(create_executor, &executor, "bcexe setup", ~0ull);
+  if (!setup) create_executor(&executor);
+  void* bitcode = bcgen_bitcode_create(
+      zu_small_array_data(&sources), zu_small_array_count(&sources), zu_small_array_data(&headers),
+      header_count, zu_small_array_data(&flags), zu_small_array_count(&flags), used);
+  if (setup) {
+    thread_thread_join(setup);
+    thread_thread_destroy(setup);
+  }
   if (!bitcode) sys_exit(-1, "Failed compilation of '%s'", first_output);
   const void* data = nullptr;
   u64 size = bcgen_bitcode_get_data(bitcode, &data);
-  void* executor = bcexe_bcexe_create();
   if (!executor || !bcexe_bcexe_load_bitcode(executor, data, size, first_output, 1))
     sys_exit(-1, "ERROR: Couldn't load the compiled data of '%s'", first_output);
-  const char* entry_name = command_option_is_set(&g_cpp_function) ? option_text(&g_cpp_function, 0)
-                                                                   : "tov_compile_data";
+  const char* entry_name =
+      command_option_is_set(&g_cpp_function) ? option_text(&g_cpp_function, 0) : "tov_compile_data";
   DataEntry entry = (DataEntry)bcexe_bcexe_get_function(executor, entry_name);
   if (!entry) sys_exit(-1, "Unable to find function '%s'", entry_name);
   entry(context, tov_get_current_build_rule_user_data());
