@@ -16,6 +16,7 @@
 
 #include <string>
 
+#include "native_targets.h"
 #include "zu_sys.h"
 
 namespace {
@@ -93,27 +94,16 @@ llvm::Error add_atexit(llvm::orc::LLJIT* jit) {
   return jit->addIRModule(llvm::orc::ThreadSafeModule(std::move(module), std::move(context)));
 }
 
-// LLVM's target registry is not safe to fill from two threads: the module
-// fills it when it is loaded, on the loading thread, so that bcgen and bcexe
-// may then work side by side.
-void register_targets() {
-  static bool registered = false;
-  if (registered) return;
-  llvm::InitializeNativeTarget();
-  llvm::InitializeNativeTargetAsmPrinter();
-  registered = true;
-}
-
 }  // namespace
 
 extern "C" {
 
-ZU_EXPORT void zu_init(void*, u8, const char* const**) { register_targets(); }
+ZU_EXPORT void zu_init(void*, u8, const char* const**) { register_native_targets(); }
 
 ZU_EXPORT void initialize_pointers_tov(ZuShared* tov) { g_tov = tov; }
 
 ZU_EXPORT void* bcexe_bcexe_create(void) {
-  register_targets();  // for callers that did not load this library as a module
+  register_native_targets();  // for callers that did not load this library as a module
   // Compiled data runs once per build step: compile it fast rather than
   // make it fast (the bitcode is optimised already).
   auto machine = llvm::orc::JITTargetMachineBuilder::detectHost();

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "compile_source.h"
+#include "native_targets.h"
 
 namespace {
 
@@ -151,27 +152,16 @@ std::unique_ptr<llvm::Module> compile(const CompileSource* source,
   return action.takeModule();
 }
 
-// LLVM's target registry is not safe to fill from two threads: the module
-// fills it when it is loaded, on the loading thread, so that bcgen and bcexe
-// may then work side by side.
-void register_targets() {
-  static bool registered = false;
-  if (registered) return;
-  llvm::InitializeNativeTarget();
-  llvm::InitializeNativeTargetAsmPrinter();
-  registered = true;
-}
-
 }  // namespace
 
 extern "C" {
 
-ZU_EXPORT void zu_init(void*, u8, const char* const**) { register_targets(); }
+ZU_EXPORT void zu_init(void*, u8, const char* const**) { register_native_targets(); }
 
 ZU_EXPORT void* bcgen_bitcode_create(const CompileSource* sources, u64 source_count,
                                      const CompileSource* headers, u64 header_count,
                                      const char* const* flags, u64 flag_count, u8* used) {
-  register_targets();  // for callers that did not load this library as a module
+  register_native_targets();  // for callers that did not load this library as a module
   llvm::IntrusiveRefCntPtr<llvm::vfs::InMemoryFileSystem> memory =
       new llvm::vfs::InMemoryFileSystem();
   auto add = [&](const CompileSource* file) {
