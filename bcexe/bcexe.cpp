@@ -143,6 +143,15 @@ ZU_EXPORT void* bcexe_bcexe_create(void) {
     delete executor;
     return nullptr;
   }
+  // Compiling the small atexit module now readies the code generator and
+  // the platform's own module, which every load needs: when the executor is
+  // created beside the data's compile, that work is off the critical path.
+  auto ready = executor->jit->lookup("atexit");
+  if (!ready) {
+    report(ready.takeError(), "JIT atexit");
+    delete executor;
+    return nullptr;
+  }
   if (g_tov) {
     llvm::orc::SymbolMap symbols;
     for (const char* name : kToolExports) {
