@@ -30,6 +30,11 @@ trap 'rm -rf "$work"' EXIT
 step() {
   echo "$build/bin/tov --tov-working-dir $work/ --tov-sdk-dir $sdk/ --tov-intermediate-dir i --tov-command cxx --tov-command-in-file $work/$1 --tov-command-out-file $work/$1.bin --tov-command-args \\\\-I$sdk/include"
 }
-hyperfine --warmup 2 --runs 10 \
-  "$(step items.data.c)" "clang-14 -c -emit-llvm -O2 -I$sdk/include -x c $work/items.data.c -o $work/c.bc" \
-  "$(step items.data.cpp)" "clang-14 -c -emit-llvm -O2 -std=c++20 -I$sdk/include $work/items.data.cpp -o $work/cpp.bc"
+# Alternating runs, medians compared: this machine's neighbours come and go.
+rounds=${ROUNDS:-20}
+alternate="$(dirname "$0")/alternate.py"
+python3 "$alternate" "$rounds" "cxx step (C)" "$(step items.data.c)" \
+  "clang-14 (C)" "clang-14 -c -emit-llvm -O2 -I$sdk/include -x c $work/items.data.c -o $work/c.bc"
+python3 "$alternate" "$rounds" "cxx step (C++)" "$(step items.data.cpp)" \
+  "clang-14 (C++)" "clang-14 -c -emit-llvm -O2 -std=c++20 -I$sdk/include $work/items.data.cpp -o $work/cpp.bc"
+for i in 1 2 3; do "$build/bin/llvm_load" "$build/bin"; done
