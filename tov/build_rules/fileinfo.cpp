@@ -4,6 +4,7 @@
 #include "archive/format.h"
 #include "invocations.h"
 #include "read_file.h"
+#include "zu_parallel.h"
 #include "zu_sort.h"
 
 namespace {
@@ -20,6 +21,39 @@ void read_catalogue(const char* path, ZuArray<FileInfoRecord>* records) {
   filesystem_file_destroy(file);
 }
 
+struct Catalogue {
+  const CommandContext* context;
+  u64 prefix;
+  const ZuArray<FileInfoRecord>* previous;
+  FileInfoRecord* records;  // one per input, in input order
+  u8* unreadable;           // 1 for an input that could not be read
+};
+
+// Takes the records of inputs [begin, end): each a stat, and a read only
+// for a file whose time changed. The parts run on every processor, since a
+// catalogue of thousands of files is mostly waiting on the file system.
+void catalogue_part(void* argument, u64 begin, u64 end) {
+  Catalogue* work = (Catalogue*)argument;
+  ZuArray<u8> buffer = {};
+  for (u64 i = begin; i < end; ++i) {
+    const char* path = work->context->inputs[i].path;
+    u64 length = strlen(path);
+    const char* name = length > work->prefix ? path + work->prefix : path + length;
+    FileInfoRecord* record = work->records + i;
+    record->name_hash = zu_hash(name, strlen(name));
+    record->modified = filesystem_get_last_modified_time(path);
+    const FileInfoRecord* known = zu_binary_search(work->previous, record->name_hash);
+    if (known && known->modified == record->modified) {
+      *record = *known;
+    } else if (read_whole_file(path, &buffer)) {
+      record->content_hash = zu_hash(buffer.data, buffer.count);
+    } else {
+      work->unreadable[i] = 1;
+    }
+  }
+  zu_array_destroy(&buffer);
+}
+
 }  // namespace
 
 u32 command_fileinfo(CommandContext* context) {
@@ -30,24 +64,15 @@ u32 command_fileinfo(CommandContext* context) {
   read_catalogue(out_path, &previous);
 
   ZuArray<FileInfoRecord> records = {};
-  zu_array_reserve(&records, context->input_count);
-  ZuArray<u8> buffer = {};
-  for (u64 i = 0; i < context->input_count; ++i) {
-    const char* path = context->inputs[i].path;
-    u64 length = strlen(path);
-    const char* name = length > prefix ? path + prefix : path + length;
-    FileInfoRecord record;
-    record.name_hash = zu_hash(name, strlen(name));
-    record.modified = filesystem_get_last_modified_time(path);
-    const FileInfoRecord* known = zu_binary_search(&previous, record.name_hash);
-    if (known && known->modified == record.modified) {
-      record = *known;
-    } else {
-      if (!read_whole_file(path, &buffer)) sys_exit(-1, "Couldn't open '%s' for reading", path);
-      record.content_hash = zu_hash(buffer.data, buffer.count);
-    }
-    zu_array_push(&records, record);
-  }
+  zu_array_resize(&records, context->input_count);
+  Catalogue work = {context, prefix, &previous, records.data,
+                    (u8*)sys_malloc(context->input_count + 1)};
+  memset(work.unreadable, 0, context->input_count + 1);
+  zu_parallel_parts(context->input_count, 256, catalogue_part, &work);
+  for (u64 i = 0; i < context->input_count; ++i)
+    if (work.unreadable[i])
+      sys_exit(-1, "Couldn't open '%s' for reading", context->inputs[i].path);
+  sys_free(work.unreadable);
   zu_sort_array(&records);
 
   ZuFile* file = filesystem_file_create(out_path, 1, 0);
@@ -59,7 +84,6 @@ u32 command_fileinfo(CommandContext* context) {
       sys_exit(-1, "Hash collision found when generating '.fileinfo' file");
   if (!filesystem_file_destroy(file) || !written)
     sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
-  zu_array_destroy(&buffer);
   zu_array_destroy(&records);
   zu_array_destroy(&previous);
   return 0;
