@@ -20,7 +20,7 @@ inline __attribute__((always_inline)) const ArchiveEntry* find_entry(const Loade
 // Names looked up together. A lookup is two dependent reads at random places
 // of the mapping (bucket, then entry); taking a group's buckets, then its
 // entries, as one wave each lets their cache misses overlap.
-constexpr u64 kGroup = 16;
+constexpr u64 kGroup = 32;
 
 void prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   if (archive->names.buckets == 0) return;
