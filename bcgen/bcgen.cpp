@@ -32,12 +32,21 @@ namespace {
 // data gives the same bitcode.
 constexpr const char* kVirtualRoot = "/tov_data";
 
-// The compiled module and its context are freed on a thread of their own
-// while the caller goes on to run the bitcode: for C++ data full of library
-// templates, tearing them down takes as long as the JIT's whole work.
+// A compiler with the stream its diagnostics go to; kept past the compile so
+// that its syntax trees are freed with the other leftovers.
+struct Compile {
+  std::string text;
+  llvm::raw_string_ostream stream{text};
+  clang::CompilerInstance compiler;  // destroyed before its stream
+};
+
+// The compilers, the compiled module and its context are freed on a thread of
+// their own while the caller goes on to run the bitcode: for C++ data full of
+// library templates, tearing them down takes as long as the JIT's whole work.
 struct Leftovers {
   std::unique_ptr<llvm::LLVMContext> context;
   std::unique_ptr<llvm::Module> module;  // destroyed before its context
+  std::vector<std::unique_ptr<Compile>> compiles;
 };
 
 struct Bitcode {
@@ -100,7 +109,7 @@ std::unique_ptr<llvm::Module> compile(const CompileSource* source,
                                       llvm::IntrusiveRefCntPtr<llvm::vfs::FileSystem> files,
                                       const char* const* flags, u64 flag_count,
                                       const CompileSource* headers, u64 header_count, u8* used,
-                                      llvm::LLVMContext* context) {
+                                      Leftovers* leftovers) {
   std::string root_flag = std::string("-fdebug-compilation-dir=") + kVirtualRoot;
   std::string prefix_map = std::string("-fmacro-prefix-map=") + kVirtualRoot + "/=";
   std::vector<const char*> args = {TOV_CLANG_PATH,
@@ -134,19 +143,20 @@ std::unique_ptr<llvm::Module> compile(const CompileSource* source,
   }
   invocation->getFrontendOpts().DisableFree = false;
 
-  clang::CompilerInstance compiler;
+  leftovers->compiles.push_back(std::make_unique<Compile>());
+  Compile& state = *leftovers->compiles.back();
+  clang::CompilerInstance& compiler = state.compiler;
+  llvm::raw_string_ostream& stream = state.stream;
   compiler.setInvocation(std::move(invocation));
-  std::string text;
-  llvm::raw_string_ostream stream(text);
   compiler.createDiagnostics(
       new clang::TextDiagnosticPrinter(stream, &compiler.getDiagnosticOpts()), true);
   compiler.setVerboseOutputStream(stream);  // "1 error generated." goes with the rest
   compiler.createFileManager(files);
   compiler.addDependencyCollector(std::make_shared<UsedHeaders>(headers, header_count, used));
-  clang::EmitLLVMOnlyAction action(context);
+  clang::EmitLLVMOnlyAction action(leftovers->context.get());
   bool ok = compiler.ExecuteAction(action);
   stream.flush();
-  print_diagnostics(text);
+  print_diagnostics(state.text);
   if (!ok) return nullptr;
   return action.takeModule();
 }
@@ -182,7 +192,7 @@ ZU_EXPORT void* bcgen_bitcode_create(const CompileSource* sources, u64 source_co
   std::unique_ptr<llvm::Module>& linked = leftovers->module;
   for (u64 i = 0; i < source_count; ++i) {
     std::unique_ptr<llvm::Module> module = compile(sources + i, files, flags, flag_count, headers,
-                                                   header_count, used, leftovers->context.get());
+                                                   header_count, used, leftovers);
     if (!module) {
       delete leftovers;
       return nullptr;
