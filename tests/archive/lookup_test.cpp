@@ -65,6 +65,13 @@ TEST_F(Lookup, BatchesCountEveryFoundName) {
   EXPECT_EQ(tov_archive_access_files(set_, three, 3, out, 1), 3u);
   EXPECT_STREQ(out[0].name, "a.bin");
   EXPECT_EQ(tov_archive_access_files(set_, three, 3, nullptr, 0), 3u);
+  // One name takes a path of its own: found in the second archive, counted
+  // without room to write it.
+  out[0].name = nullptr;
+  EXPECT_EQ(tov_archive_access_files(set_, three + 2, 1, out, 0), 1u);
+  EXPECT_EQ(out[0].name, nullptr);
+  EXPECT_EQ(tov_archive_access_files(set_, three + 2, 1, nullptr, 0), 1u);
+  EXPECT_EQ(tov_archive_access_files(set_, names_asked + 1, 1, out, 1), 0u);
   struct Record {
     u32 id;
     u64 hash;
