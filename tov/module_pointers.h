@@ -6,6 +6,10 @@
 
 #include "compile_source.h"
 
+// Compiles the sources into one module of bitcode; null after printing the
+// diagnostics when one fails. used[i] is set when headers[i] was read. The
+// compilers are freed with the bitcode, on a thread of their own: sources,
+// headers and used must outlive it.
 typedef void* (*BcgenBitcodeCreate)(const CompileSource* sources, u64 source_count,
                                     const CompileSource* headers, u64 header_count,
                                     const char* const* flags, u64 flag_count, u8* used);

@@ -29,16 +29,15 @@ void prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   __builtin_prefetch(bucket + 4 * sizeof(ArchiveSlot) - 1);  // buckets are not line-aligned
 }
 
-// One key down the set's archives: a single lookup skips the waves' staging.
-inline u64 access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 capacity) {
-  for (u32 a = 0; a < set->archives.count; ++a) {
-    const LoadedArchive* archive = set->archives.data[a];
-    if (const ArchiveEntry* entry = find_entry(archive, hash)) {
-      if (out && capacity) archive_file_info(archive, entry, out);
-      return 1;
-    }
+// The entry of hash in the first of the set's archives from index from on
+// that holds it, and that archive; null when none does.
+inline const ArchiveEntry* find_in_archives(const TovArchiveSet* set, u32 from, u64 hash,
+                                            const LoadedArchive** archive) {
+  for (u32 a = from; a < set->archives.count; ++a) {
+    *archive = set->archives.data[a];
+    if (const ArchiveEntry* entry = find_entry(*archive, hash)) return entry;
   }
-  return 0;
+  return nullptr;
 }
 
 // Looks up count keys (names or hashes, by key_of); the general form of
@@ -46,7 +45,12 @@ inline u64 access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 
 // few keys it misses go down the others one by one.
 template <class KeyOf>
 u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, u64 capacity) {
-  if (count == 1) return access_one(set, key_of(0), out, capacity);
+  if (count == 1) {  // a single key skips the waves' staging
+    const LoadedArchive* archive;
+    const ArchiveEntry* entry = find_in_archives(set, 0, key_of(0), &archive);
+    if (entry && out && capacity) archive_file_info(archive, entry, out);
+    return entry ? 1 : 0;
+  }
   if (set->archives.count == 0) return 0;
   const LoadedArchive* first = set->archives.data[0];
   u64 found = 0;
@@ -65,10 +69,7 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
     for (u64 i = 0; i < n; ++i) {
       const LoadedArchive* archive = first;
       const ArchiveEntry* entry = entries[i];
-      for (u32 a = 1; !entry && a < set->archives.count; ++a) {
-        archive = set->archives.data[a];
-        entry = find_entry(archive, hashes[i]);
-      }
+      if (!entry) entry = find_in_archives(set, 1, hashes[i], &archive);
       if (!entry) continue;
       if (out && found < capacity) archive_file_info(archive, entry, out + found);
       ++found;
