@@ -49,6 +49,14 @@ void text_release(Text* text) {
   if (text->data != text->stack) sys_free(text->data);
 }
 
+i32 print_to_stdout(const char* format, va_list args) {
+  Text text;
+  text_format(&text, format, args);
+  fwrite(text.data, 1, text.size, stdout);
+  text_release(&text);
+  return (i32)text.size;
+}
+
 }  // namespace
 
 void write_all(int descriptor, const char* text, u64 size) {
@@ -119,24 +127,18 @@ void sys_exit(i32 code, const char* format, ...) {
 i32 sys_printf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Text text;
-  text_format(&text, format, args);
+  i32 size = print_to_stdout(format, args);
   va_end(args);
-  fwrite(text.data, 1, text.size, stdout);
-  text_release(&text);
-  return (i32)text.size;
+  return size;
 }
 
 i32 sys_printf_logtype(const char* log_type, const char* format, ...) {
   (void)log_type;  // every log type goes to standard output for now
   va_list args;
   va_start(args, format);
-  Text text;
-  text_format(&text, format, args);
+  i32 size = print_to_stdout(format, args);
   va_end(args);
-  fwrite(text.data, 1, text.size, stdout);
-  text_release(&text);
-  return (i32)text.size;
+  return size;
 }
 
 i32 sys_snprintf(char* buffer, u64 size, const char* format, ...) {
