@@ -64,3 +64,21 @@ TEST(ArchiveHashTable, BucketByReciprocalIsTheRemainder) {
         ASSERT_EQ(archive_table_bucket(&view, key), key % buckets) << buckets << " " << key;
   }
 }
+
+TEST(ArchiveHashTable, ProbeComparesWholeKeysAndTakesTheFirstInSlotOrder) {
+  // One bucket, laid out by hand: keys that share one 32-bit half with the
+  // wanted key must not match, and of two equal keys the earlier slot wins.
+  const u64 key = 0x1234567800000010ull;
+  for (u32 at = 0; at < 4; ++at) {
+    ArchiveSlot bucket[4] = {{0x9999999900000010ull, 1}, {0x12345678ffffffffull, 2},
+                             {0x0000000000000010ull, 3}, {0x1234567800000011ull, 4}};
+    EXPECT_EQ(archive_bucket_matches(bucket, key), 0u);
+    bucket[at] = {key, 10 + at};
+    EXPECT_EQ(archive_bucket_matches(bucket, key), 1u << at);
+    if (at < 3) bucket[3] = {key, 99};
+    ArchiveTableView view = archive_table_view(bucket, 4);
+    const ArchiveSlot* found = archive_hash_table_probe(&view, key);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->value, 10u + at);
+  }
+}

@@ -4,6 +4,10 @@
 #include "format.h"
 #include "zu_array.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Places items (key, value) in the given order: bucket key mod B, first free
 // slot from key mod 4, wrapping; a full bucket grows B by a tenth and starts
 // over. slots receives 4 x B slots.
@@ -38,16 +42,35 @@ inline const ArchiveSlot* archive_table_bucket_slots(const ArchiveTableView* tab
   return table->slots + archive_table_bucket(table, key) * 4;
 }
 
-// The first slot of key's bucket whose key equals key, from index from
-// (0 to 3) on; null when none. The four keys are compared without branches:
-// where a key sits in its bucket is random, so a compare-and-branch loop
-// mispredicts on most lookups.
-inline const ArchiveSlot* archive_hash_table_probe(const ArchiveTableView* table, u64 key,
-                                                   u32 from = 0) {
+// Which of a bucket's four slots hold key: bit i for slot i. The keys are
+// compared in vector registers: where a key sits in its bucket is random, and
+// the compiler turns scalar compares back into branches, whose mispredictions
+// also stop the processor from running ahead into the caller's next lookup.
+inline u32 archive_bucket_matches(const ArchiveSlot* bucket, u64 key) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi64x((long long)key);
+  const u8* bytes = (const u8*)bucket;
+  __m128i low = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)bytes),
+                                   _mm_loadl_epi64((const __m128i*)(bytes + 16)));
+  __m128i high = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)(bytes + 32)),
+                                    _mm_loadl_epi64((const __m128i*)(bytes + 48)));
+  // 64-bit equality from 32-bit compares: both halves of a lane must match.
+  low = _mm_cmpeq_epi32(low, wanted);
+  high = _mm_cmpeq_epi32(high, wanted);
+  low = _mm_and_si128(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
+  high = _mm_and_si128(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 3, 0, 1)));
+  return (u32)_mm_movemask_pd(_mm_castsi128_pd(low)) |
+         (u32)_mm_movemask_pd(_mm_castsi128_pd(high)) << 2;
+#else
+  return (u32)(bucket[0].key == key) | (u32)(bucket[1].key == key) << 1 |
+         (u32)(bucket[2].key == key) << 2 | (u32)(bucket[3].key == key) << 3;
+#endif
+}
+
+// The first slot of key's bucket whose key equals key; null when none.
+inline const ArchiveSlot* archive_hash_table_probe(const ArchiveTableView* table, u64 key) {
   if (table->buckets == 0) return nullptr;
   const ArchiveSlot* bucket = archive_table_bucket_slots(table, key);
-  u32 equal = (u32)(bucket[0].key == key) | (u32)(bucket[1].key == key) << 1 |
-              (u32)(bucket[2].key == key) << 2 | (u32)(bucket[3].key == key) << 3;
-  equal &= 0xFu << from;
+  u32 equal = archive_bucket_matches(bucket, key);
   return equal ? bucket + __builtin_ctz(equal) : nullptr;
 }
