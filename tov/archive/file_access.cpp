@@ -9,6 +9,8 @@
 
 namespace {
 
+inline u64 name_hash(const char* name) { return XXH3_64bits_withSeed(name, strlen(name), 0); }
+
 // The entry whose name has hash in one archive. The 64-bit hash is trusted
 // (see tov_archive.h): the name text is not compared.
 inline __attribute__((always_inline)) const ArchiveEntry* find_entry(const LoadedArchive* archive,
@@ -40,17 +42,21 @@ inline const ArchiveEntry* find_in_archives(const TovArchiveSet* set, u32 from, 
   return nullptr;
 }
 
+// One key: straight down the archives, in a frame small enough that a
+// caller's loop of single lookups keeps several of them in flight.
+inline bool access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 capacity) {
+  const LoadedArchive* archive;
+  const ArchiveEntry* entry = find_in_archives(set, 0, hash, &archive);
+  if (entry && out && capacity) archive_file_info(archive, entry, out);
+  return entry != nullptr;
+}
+
 // Looks up count keys (names or hashes, by key_of); the general form of
 // every access call. The first archive of the set is searched in waves; the
 // few keys it misses go down the others one by one.
 template <class KeyOf>
 u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, u64 capacity) {
-  if (count == 1) {  // a single key skips the waves' staging
-    const LoadedArchive* archive;
-    const ArchiveEntry* entry = find_in_archives(set, 0, key_of(0), &archive);
-    if (entry && out && capacity) archive_file_info(archive, entry, out);
-    return entry ? 1 : 0;
-  }
+  if (count == 1) return access_one(set, key_of(0), out, capacity) ? 1 : 0;
   if (set->archives.count == 0) return 0;
   const LoadedArchive* first = set->archives.data[0];
   u64 found = 0;
@@ -98,7 +104,7 @@ u64 tov_archive_access_files(const TovArchiveSet* set, const char* const* names,
       set, count,
       [&](u64 i) {
         if (i + kGroup < count) __builtin_prefetch(names[i + kGroup]);
-        return (u64)XXH3_64bits_withSeed(names[i], strlen(names[i]), 0);
+        return name_hash(names[i]);
       },
       out, capacity);
 }
@@ -121,11 +127,11 @@ u64 tov_archive_access_files_by_hash(const TovArchiveSet* set, const u64* hashes
 }
 
 bool tov_archive_access_file(const TovArchiveSet* set, const char* name, TovFileInfo* out) {
-  return tov_archive_access_files(set, &name, 1, out, 1) == 1;
+  return access_one(set, name_hash(name), out, 1);
 }
 
 bool tov_archive_access_file_by_hash(const TovArchiveSet* set, u64 hash, TovFileInfo* out) {
-  return tov_archive_access_files_by_hash_stride(set, &hash, 1, sizeof(u64), out, 1) == 1;
+  return access_one(set, hash, out, 1);
 }
 
 bool tov_access_stringtable(const TovFileInfo* info, TovStringTable* table) {
