@@ -56,12 +56,12 @@ TEST(ArchiveHashTable, BucketByReciprocalIsTheRemainder) {
   for (u64 buckets : counts) {
     ArchiveTableView view = archive_table_view(nullptr, buckets * 4);
     for (u64 key : keys)
-      ASSERT_EQ(archive_table_bucket(&view, key), key % buckets) << buckets << " " << key;
+      ASSERT_EQ(archive_table_bucket_by_reciprocal(&view, key), key % buckets) << buckets << " " << key;
     // Keys next to multiples of the bucket count, where a rounding error would show.
     for (u64 m = 1; m < 4; ++m)
       for (u64 key : std::vector<u64>{buckets * m - 1, buckets * m, buckets * m + 1,
                                       ~0ull / buckets * buckets})
-        ASSERT_EQ(archive_table_bucket(&view, key), key % buckets) << buckets << " " << key;
+        ASSERT_EQ(archive_table_bucket_by_reciprocal(&view, key), key % buckets) << buckets << " " << key;
   }
 }
 

@@ -11,12 +11,15 @@ namespace {
 
 inline u64 name_hash(const char* name) { return XXH3_64bits_withSeed(name, strlen(name), 0); }
 
-// The entry whose name has hash in one archive. The 64-bit hash is trusted
+// The entry of the name table's slot, or null. The 64-bit hash is trusted
 // (see tov_archive.h): the name text is not compared.
+inline const ArchiveEntry* entry_of(const LoadedArchive* archive, const ArchiveSlot* slot) {
+  return slot ? archive_entry_at(archive, slot->value) : nullptr;
+}
+
 inline __attribute__((always_inline)) const ArchiveEntry* find_entry(const LoadedArchive* archive,
                                                                      u64 hash) {
-  const ArchiveSlot* slot = archive_hash_table_probe(&archive->names, hash);
-  return slot ? archive_entry_at(archive, slot->value) : nullptr;
+  return entry_of(archive, archive_hash_table_probe(&archive->names, hash));
 }
 
 // Names looked up together. A lookup is two dependent reads at random places
@@ -24,11 +27,15 @@ inline __attribute__((always_inline)) const ArchiveEntry* find_entry(const Loade
 // entries, as one wave each lets their cache misses overlap.
 constexpr u64 kGroup = 32;
 
-void prefetch_bucket(const LoadedArchive* archive, u64 hash) {
-  if (archive->names.buckets == 0) return;
-  const char* bucket = (const char*)archive_table_bucket_slots(&archive->names, hash);
+// The bucket of hash in the archive's name table, asked for ahead; null when
+// the table has no buckets.
+const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
+  const ArchiveTableView* table = &archive->names;
+  if (table->buckets == 0) return nullptr;
+  const ArchiveSlot* bucket = table->slots + archive_table_bucket_by_reciprocal(table, hash) * 4;
   __builtin_prefetch(bucket);
-  __builtin_prefetch(bucket + 4 * sizeof(ArchiveSlot) - 1);  // buckets are not line-aligned
+  __builtin_prefetch((const char*)(bucket + 4) - 1);  // buckets are not line-aligned
+  return bucket;
 }
 
 // The entry of hash in the first of the set's archives from index from on
@@ -61,15 +68,16 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
   const LoadedArchive* first = set->archives.data[0];
   u64 found = 0;
   u64 hashes[kGroup];
+  const ArchiveSlot* buckets[kGroup];
   const ArchiveEntry* entries[kGroup];
   for (u64 start = 0; start < count; start += kGroup) {
     u64 n = count - start < kGroup ? count - start : kGroup;
     for (u64 i = 0; i < n; ++i) {
       hashes[i] = key_of(start + i);
-      prefetch_bucket(first, hashes[i]);
+      buckets[i] = prefetch_bucket(first, hashes[i]);
     }
     for (u64 i = 0; i < n; ++i) {
-      entries[i] = find_entry(first, hashes[i]);
+      entries[i] = buckets[i] ? entry_of(first, archive_bucket_find(buckets[i], hashes[i])) : nullptr;
       if (entries[i]) __builtin_prefetch(entries[i]);
     }
     for (u64 i = 0; i < n; ++i) {

@@ -14,10 +14,11 @@
 void archive_hash_table_build(const ArchiveItem* items, u64 count, ZuArray<ArchiveSlot>* slots);
 
 // A stored table made ready for probing when its archive is loaded. The
-// bucket of a key is key mod B; a 64-bit division is the slowest step of a
-// lookup whose table is in cache, so the remainder is taken by multiplying
-// with a 128-bit reciprocal of B computed here once (exact for all 64-bit
-// keys and divisors).
+// bucket of a key is key mod B. One lookup takes it with a division: the
+// fewest instructions, so that a caller's loop keeps the most lookups in
+// flight. Lookups in waves are bound by throughput instead, where a division
+// is the slowest step: they multiply by a 128-bit reciprocal of B computed
+// here once (exact for all 64-bit keys and divisors).
 struct ArchiveTableView {
   const ArchiveSlot* slots;
   u64 buckets;
@@ -31,15 +32,12 @@ inline ArchiveTableView archive_table_view(const ArchiveSlot* slots, u64 slot_co
   return view;
 }
 
-inline u64 archive_table_bucket(const ArchiveTableView* table, u64 key) {
+// key mod B by the reciprocal; the table must have buckets.
+inline u64 archive_table_bucket_by_reciprocal(const ArchiveTableView* table, u64 key) {
   unsigned __int128 fraction = table->reciprocal * key;
   unsigned __int128 low = (unsigned __int128)(u64)fraction * table->buckets;
   unsigned __int128 high = (unsigned __int128)(u64)(fraction >> 64) * table->buckets;
   return (u64)((high + (low >> 64)) >> 64);
-}
-
-inline const ArchiveSlot* archive_table_bucket_slots(const ArchiveTableView* table, u64 key) {
-  return table->slots + archive_table_bucket(table, key) * 4;
 }
 
 // Which of a bucket's four slots hold key: bit i for slot i. The keys are
@@ -67,10 +65,14 @@ inline u32 archive_bucket_matches(const ArchiveSlot* bucket, u64 key) {
 #endif
 }
 
+// The first slot of bucket whose key equals key; null when none.
+inline const ArchiveSlot* archive_bucket_find(const ArchiveSlot* bucket, u64 key) {
+  u32 equal = archive_bucket_matches(bucket, key);
+  return equal ? bucket + __builtin_ctz(equal) : nullptr;
+}
+
 // The first slot of key's bucket whose key equals key; null when none.
 inline const ArchiveSlot* archive_hash_table_probe(const ArchiveTableView* table, u64 key) {
   if (table->buckets == 0) return nullptr;
-  const ArchiveSlot* bucket = archive_table_bucket_slots(table, key);
-  u32 equal = archive_bucket_matches(bucket, key);
-  return equal ? bucket + __builtin_ctz(equal) : nullptr;
+  return archive_bucket_find(table->slots + key % table->buckets * 4, key);
 }
