@@ -56,12 +56,14 @@ TEST(ArchiveHashTable, BucketByReciprocalIsTheRemainder) {
   for (u64 buckets : counts) {
     ArchiveTableView view = archive_table_view(nullptr, buckets * 4);
     for (u64 key : keys)
-      ASSERT_EQ(archive_table_bucket_by_reciprocal(&view, key), key % buckets) << buckets << " " << key;
+      ASSERT_EQ(archive_table_bucket_by_reciprocal(&view, key), key % buckets)
+          << buckets << " " << key;
     // Keys next to multiples of the bucket count, where a rounding error would show.
     for (u64 m = 1; m < 4; ++m)
       for (u64 key : std::vector<u64>{buckets * m - 1, buckets * m, buckets * m + 1,
                                       ~0ull / buckets * buckets})
-        ASSERT_EQ(archive_table_bucket_by_reciprocal(&view, key), key % buckets) << buckets << " " << key;
+        ASSERT_EQ(archive_table_bucket_by_reciprocal(&view, key), key % buckets)
+            << buckets << " " << key;
   }
 }
 
@@ -70,8 +72,10 @@ TEST(ArchiveHashTable, ProbeComparesWholeKeysAndTakesTheFirstInSlotOrder) {
   // wanted key must not match, and of two equal keys the earlier slot wins.
   const u64 key = 0x1234567800000010ull;
   for (u32 at = 0; at < 4; ++at) {
-    ArchiveSlot bucket[4] = {{0x9999999900000010ull, 1}, {0x12345678ffffffffull, 2},
-                             {0x0000000000000010ull, 3}, {0x1234567800000011ull, 4}};
+    ArchiveSlot bucket[4] = {{0x9999999900000010ull, 1},
+                             {0x12345678ffffffffull, 2},
+                             {0x0000000000000010ull, 3},
+                             {0x1234567800000011ull, 4}};
     EXPECT_EQ(archive_bucket_matches(bucket, key), 0u);
     bucket[at] = {key, 10 + at};
     EXPECT_EQ(archive_bucket_matches(bucket, key), 1u << at);

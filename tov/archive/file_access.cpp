@@ -77,7 +77,8 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
       buckets[i] = prefetch_bucket(first, hashes[i]);
     }
     for (u64 i = 0; i < n; ++i) {
-      entries[i] = buckets[i] ? entry_of(first, archive_bucket_find(buckets[i], hashes[i])) : nullptr;
+      entries[i] =
+          buckets[i] ? entry_of(first, archive_bucket_find(buckets[i], hashes[i])) : nullptr;
       if (entries[i]) __builtin_prefetch(entries[i]);
     }
     for (u64 i = 0; i < n; ++i) {
@@ -97,12 +98,16 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
 void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, TovFileInfo* out) {
   out->name = (const char*)archive->base + entry->name;
   out->archive = zu_string_text(&archive->path);
-  out->hash = entry->name_hash;
-  out->type = entry->type;
-  out->flag = entry->flag;
-  memcpy(out->reserved, entry->reserved, sizeof(out->reserved));
-  out->checksum = entry->content_hash;
-  out->size = entry->size;
+  // Hash to size lie alike in both: one copy, not six.
+  static_assert(offsetof(TovFileInfo, hash) == offsetof(ArchiveEntry, name_hash) &&
+                    offsetof(TovFileInfo, data) == offsetof(ArchiveEntry, data) &&
+                    offsetof(TovFileInfo, type) == offsetof(ArchiveEntry, type) &&
+                    offsetof(TovFileInfo, reserved) == offsetof(ArchiveEntry, reserved) &&
+                    offsetof(TovFileInfo, checksum) == offsetof(ArchiveEntry, content_hash) &&
+                    offsetof(TovFileInfo, size) == offsetof(ArchiveEntry, size),
+                "a file's record copies its entry's fields from hash to size");
+  memcpy(&out->hash, &entry->name_hash,
+         offsetof(ArchiveEntry, data) - offsetof(ArchiveEntry, name_hash));
   out->data = archive->base + entry->data;
 }
 

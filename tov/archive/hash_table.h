@@ -57,8 +57,9 @@ inline u32 archive_bucket_matches(const ArchiveSlot* bucket, u64 key) {
   high = _mm_cmpeq_epi32(high, wanted);
   low = _mm_and_si128(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
   high = _mm_and_si128(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 3, 0, 1)));
-  return (u32)_mm_movemask_pd(_mm_castsi128_pd(low)) |
-         (u32)_mm_movemask_pd(_mm_castsi128_pd(high)) << 2;
+  u32 first_two = (u32)_mm_movemask_pd(_mm_castsi128_pd(low));
+  u32 last_two = (u32)_mm_movemask_pd(_mm_castsi128_pd(high));
+  return first_two | last_two << 2;
 #else
   return (u32)(bucket[0].key == key) | (u32)(bucket[1].key == key) << 1 |
          (u32)(bucket[2].key == key) << 2 | (u32)(bucket[3].key == key) << 3;
