@@ -26,6 +26,8 @@ LoadedArchive* load(const char* path) {
   archive->names = {};
   archive->directories = {};
   archive->size = size;
+  archive->path_text = zu_string_text(&archive->path);
+  archive->entries_end = size >= sizeof(ArchiveEntry) ? size - sizeof(ArchiveEntry) + 1 : 0;
   if (size >= sizeof(ArchiveHeader)) {
     const ArchiveHeader* header = (const ArchiveHeader*)base;
     archive->names = table(base, size, header->name_table);
@@ -122,7 +124,7 @@ void tov_archive_restore_order(TovArchiveSet* set) {
 bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out) {
   if (index >= set->archives.count) return false;
   const LoadedArchive* archive = set->archives.data[index];
-  *out = {zu_string_text(&archive->path), 0, 0, 0, 0};
+  *out = {archive->path_text, 0, 0, 0, 0};
   if (archive->size < sizeof(ArchiveHeader)) return true;
   const ArchiveHeader* header = archive_header(archive);
   out->total_size = header->total_size;

@@ -14,6 +14,9 @@ struct LoadedArchive {
   ArchiveTableView names;  // no slots when the table is missing or truncated
   ArchiveTableView directories;
   u64 size;  // bytes mapped: tables that do not fit are left out at load
+  // Kept for the lookups, which hand both out or check against them per name.
+  const char* path_text;  // zu_string_text(&path)
+  u64 entries_end;        // entries start below this offset, so they end in the file
 };
 
 struct TovArchiveSet {

@@ -97,7 +97,7 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
 
 void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, TovFileInfo* out) {
   out->name = (const char*)archive->base + entry->name;
-  out->archive = zu_string_text(&archive->path);
+  out->archive = archive->path_text;
   // Hash to size lie alike in both: one copy, not six.
   static_assert(offsetof(TovFileInfo, hash) == offsetof(ArchiveEntry, name_hash) &&
                     offsetof(TovFileInfo, data) == offsetof(ArchiveEntry, data) &&

@@ -6,7 +6,7 @@
 
 // The entry at offset, or null when it does not lie in the archive.
 inline const ArchiveEntry* archive_entry_at(const LoadedArchive* archive, u64 offset) {
-  if (offset > archive->size || archive->size - offset < sizeof(ArchiveEntry)) return nullptr;
+  if (offset >= archive->entries_end) return nullptr;
   return (const ArchiveEntry*)(archive->base + offset);
 }
 
