@@ -18,9 +18,6 @@ if [ ! -f "$work/tree.tov" ]; then
   tov --tov-command tov --arg-file "$work/pack.txt" --tov-command-out-file "$work/tree.tov"
   (cd "$work/tree" && zip -0 -r -q "$work/tree.zip" . -x all.fileinfo)
 fi
-# This machine's caches are shared with its neighbours: runs are interleaved
-# and repeated, and the medians are what to compare.
-"$build/bin/archive_bench" --benchmark_min_time=0.3 --benchmark_repetitions=${REPS:-5} \
-  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
-  "$work/tree.tov" "$work/tree.zip" "$work/names.txt" | grep -v -E '_(mean|stddev|cv) '
-
+# Each benchmark in a process of its own, in turn, ROUNDS times; medians.
+python3 "$(dirname "$0")/rounds.py" "${ROUNDS:-5}" "$build/bin/archive_bench" \
+  "$work/tree.tov" "$work/tree.zip" "$work/names.txt"

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Runs every benchmark of a Google Benchmark program in a process of its own,
+ROUNDS times in turn, and prints each one's median time per iteration.
+A process of its own: one peer's heap and mappings do not shape the next
+one's (a hash map filled after another benchmark freed 100 MB measured half
+again slower). In turn, in an order that rotates each round: a busy
+neighbour on this shared machine favours none of them.
+Usage: bench/rounds.py ROUNDS PROGRAM [PROGRAM ARGUMENTS...]"""
+import json
+import statistics
+import subprocess
+import sys
+
+
+def main():
+    rounds = int(sys.argv[1])
+    program = sys.argv[2:]
+    names = subprocess.run(program[:1] + ["--benchmark_list_tests=true"] + program[1:],
+                           check=True, capture_output=True, text=True).stdout.split()
+    times = {name: [] for name in names}
+    rates = {name: [] for name in names}
+    for r in range(rounds):
+        shift = r % len(names)
+        for name in names[shift:] + names[:shift]:
+            pattern = "^" + name + "$"
+            out = subprocess.run(
+                program[:1] + [f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2",
+                               "--benchmark_format=json"] + program[1:],
+                check=True, capture_output=True, text=True).stdout
+            for run in json.loads(out)["benchmarks"]:
+                scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[run["time_unit"]]
+                times[name].append(run["real_time"] * scale)
+                if "items_per_second" in run:
+                    rates[name].append(1e9 / run["items_per_second"])
+    width = max(len(name) for name in names)
+    print(f"{'benchmark':{width}}  {'median':>14}  per item   (medians of {rounds} rounds)")
+    for name in names:
+        line = f"{name:{width}}  {format_ns(statistics.median(times[name])):>14}"
+        if rates[name]:
+            line += f"  {format_ns(statistics.median(rates[name]))}"
+        print(line)
+
+
+def format_ns(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if ns >= scale:
+            return f"{ns / scale:.3g} {unit}"
+    return f"{ns:.3g} ns"
+
+
+main()
