@@ -159,6 +159,13 @@ ZU_EXPORT ZuMappedFile* filesystem_mapped_file_create(const char* path);
 // file gives a valid pointer and size 0.
 ZU_EXPORT const void* filesystem_mapped_file_get_memory(ZuMappedFile* mapping, u64* size);
 ZU_EXPORT void filesystem_mapped_file_destroy(ZuMappedFile* mapping);
+// Asks the system to back bytes [offset, offset + size) of the mapping with
+// large pages where it can (on Linux, transparent huge pages: the bytes are
+// read in and mapped 2 MiB at a time), for fewer page faults and TLB misses
+// in random reads there. Reads nothing now; where the system cannot, nothing
+// happens.
+ZU_EXPORT void filesystem_mapped_file_prefer_large_pages(ZuMappedFile* mapping, u64 offset,
+                                                         u64 size);
 
 // ---- shared libraries ----------------------------------------------------
 // Loads "<folder of the executable>/<name>.x86_64" and, when it exports

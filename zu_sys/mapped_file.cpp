@@ -50,3 +50,18 @@ void filesystem_mapped_file_destroy(ZuMappedFile* mapping) {
   if (mapping->size > 0) munmap(mapping->memory, mapping->size);
   sys_free(mapping);
 }
+
+void filesystem_mapped_file_prefer_large_pages(ZuMappedFile* mapping, u64 offset, u64 size) {
+  if (offset >= mapping->size || size == 0) return;
+  if (size > mapping->size - offset) size = mapping->size - offset;
+  // Out to whole 2 MiB pieces of the address space, as a large page can only
+  // map such a piece, but not past the mapping.
+  const uintptr_t huge = (uintptr_t)2 << 20;
+  uintptr_t first = (uintptr_t)mapping->memory;
+  uintptr_t last = first + ((mapping->size + 4095) & ~(u64)4095);
+  uintptr_t start = ((first + offset) & ~(huge - 1));
+  uintptr_t end = (first + offset + size + huge - 1) & ~(huge - 1);
+  if (start < first) start = first;
+  if (end > last) end = last;
+  madvise((void*)start, end - start, MADV_HUGEPAGE);
+}

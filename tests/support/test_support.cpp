@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -101,4 +102,25 @@ std::string string_table_bytes(const std::vector<u64>& offsets, const std::strin
   bytes.append((const char*)&count, 8);
   for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
   return bytes + text;
+}
+
+std::string mapping_flags_at(const std::string& file, u64 offset) {
+  std::string wanted = std::filesystem::canonical(file).string();
+  std::ifstream smaps("/proc/self/smaps");
+  bool holds = false;
+  for (std::string line; std::getline(smaps, line);) {
+    // A mapping's first line: start-end perms offset device inode path.
+    unsigned long long start, end, file_offset;
+    int path_at = 0;
+    char perms[8];
+    if (sscanf(line.c_str(), "%llx-%llx %7s %llx %*s %*s %n", &start, &end, perms, &file_offset,
+               &path_at) == 4 &&
+        path_at > 0) {
+      holds = line.substr((size_t)path_at) == wanted && offset >= file_offset &&
+              offset < file_offset + (end - start);
+    } else if (holds && line.rfind("VmFlags:", 0) == 0) {
+      return line.substr(8);
+    }
+  }
+  return "";
 }

@@ -51,6 +51,11 @@ struct ProcessResult {
   std::string err;
 };
 
+// The flags the kernel shows ("VmFlags" in /proc/self/smaps) for this
+// process's mapping of file that holds the file's byte at offset; "" when no
+// mapping does.
+std::string mapping_flags_at(const std::string& file, u64 offset);
+
 // Runs a shell command line in folder and waits for it.
 ProcessResult run_shell(const std::string& command, const std::string& folder = ".");
 

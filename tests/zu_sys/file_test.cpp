@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -133,6 +134,49 @@ TEST(MappedFile, WholeFileReadOnlyAndEmptyFile) {
 
   EXPECT_EQ(filesystem_mapped_file_create((dir / "missing").c_str()), nullptr);
   EXPECT_EQ(filesystem_mapped_file_create(dir.path().c_str()), nullptr);
+}
+
+TEST(MappedFile, LargePagesAreAskedForWholePiecesOfTheRangeOnly) {
+  if (access("/sys/kernel/mm/transparent_hugepage", F_OK) != 0)
+    GTEST_SKIP() << "this kernel has no large pages for mappings";
+  TempDir dir;
+  const u64 mib = 1 << 20;
+  std::string contents(12 * mib, 'x');
+  contents.back() = 'z';
+  write_file(dir / "big", contents);
+  std::string path = dir / "big";
+  ZuMappedFile* mapping = filesystem_mapped_file_create(path.c_str());
+  ASSERT_NE(mapping, nullptr);
+  auto large = [&](u64 offset) {
+    return mapping_flags_at(path, offset).find(" hg") != std::string::npos;
+  };
+  u64 size = 0;
+  const char* memory = (const char*)filesystem_mapped_file_get_memory(mapping, &size);
+  EXPECT_FALSE(large(0));
+  filesystem_mapped_file_prefer_large_pages(mapping, 0, 48);
+  EXPECT_TRUE(large(0));
+  // The whole 2 MiB piece: a large page maps no less.
+  if ((uintptr_t)memory % (2 * mib) == 0) {
+    EXPECT_TRUE(large(2 * mib - 1));
+  }
+  EXPECT_FALSE(large(6 * mib));
+  // A range past the end is cut at the end.
+  filesystem_mapped_file_prefer_large_pages(mapping, 9 * mib + 5, ~0ull);
+  EXPECT_TRUE(large(9 * mib + 5));
+  EXPECT_TRUE(large(12 * mib - 1));
+  EXPECT_FALSE(large(6 * mib));
+  // Nothing at or past the end, nothing for no bytes.
+  filesystem_mapped_file_prefer_large_pages(mapping, 12 * mib, 10);
+  filesystem_mapped_file_prefer_large_pages(mapping, ~0ull, ~0ull);
+  filesystem_mapped_file_prefer_large_pages(mapping, 6 * mib, 0);
+  EXPECT_FALSE(large(6 * mib));
+  EXPECT_EQ(std::string(memory, size), contents);
+  filesystem_mapped_file_destroy(mapping);
+
+  write_file(dir / "empty", "");
+  mapping = filesystem_mapped_file_create((dir / "empty").c_str());
+  filesystem_mapped_file_prefer_large_pages(mapping, 0, 10);
+  filesystem_mapped_file_destroy(mapping);
 }
 
 TEST(Shared, MissingModuleFailsWithAReason) {
