@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "archive_builder.h"
 #include "tov/tov_archive.h"
@@ -23,11 +26,11 @@ class ArchiveSet : public testing::Test {
   }
   std::string order(TovArchiveSet* set) {
     std::string text;
-    for (const std::string& path : paths_) (void)path;
     TovFileInfo infos[8];
     u64 count = tov_archive_index_directory_with_dupes(set, "", 2, infos, 8);
     for (u64 i = 0; i < count; ++i)
-      if (std::string(infos[i].name) == "which.bin") text += std::string((const char*)infos[i].data, 1);
+      if (std::string(infos[i].name) == "which.bin")
+        text += std::string((const char*)infos[i].data, 1);
     return text;
   }
   TestHost host_;
@@ -85,5 +88,33 @@ TEST_F(ArchiveSet, RemoveEveryCopyAndRestoreTheSavedOrder) {
   tov_archive_remove_archives(set, &all[0], 1);
   EXPECT_EQ(order(set), "bc");
   EXPECT_FALSE(tov_archive_is_loaded(set, all[0]));
+  tov_archive_destroy(set);
+}
+
+TEST(ArchiveMapping, LargePagesForTheEntriesAndTablesNotTheFileData) {
+  if (access("/sys/kernel/mm/transparent_hugepage", F_OK) != 0)
+    GTEST_SKIP() << "this kernel has no large pages for mappings";
+  TestHost host;
+  TempDir dir, files;
+  const u64 mib = 1 << 20;
+  std::string path = dir / "big.tov";
+  build_archive(files.path(), {{"a.bin", "a", 2}, {"big.bin", std::string(9 * mib, 'b'), 2}}, path);
+  std::string header = read_file(path).substr(0, 48);
+  u64 name_table;
+  memcpy(&name_table, header.data() + 24, sizeof(name_table));
+  ASSERT_GT(name_table, 9 * mib);
+  const char* paths[] = {path.c_str()};
+  TovArchiveSetDesc desc = {paths, 1};
+  TovArchiveSet* set = tov_archive_create(&desc);
+  ASSERT_NE(set, nullptr);
+  auto large = [&](u64 offset) {
+    return mapping_flags_at(path, offset).find(" hg") != std::string::npos;
+  };
+  EXPECT_TRUE(large(0));           // header and entries
+  EXPECT_FALSE(large(5 * mib));    // big.bin's bytes
+  EXPECT_TRUE(large(name_table));  // tables
+  TovFileInfo info;
+  ASSERT_TRUE(tov_archive_access_file(set, "big.bin", &info));
+  EXPECT_EQ(std::string((const char*)info.data, info.size), std::string(9 * mib, 'b'));
   tov_archive_destroy(set);
 }

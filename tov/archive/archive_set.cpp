@@ -29,7 +29,17 @@ LoadedArchive* load(const char* path) {
   archive->path_text = zu_string_text(&archive->path);
   archive->entries_end = size >= sizeof(ArchiveEntry) ? size - sizeof(ArchiveEntry) + 1 : 0;
   if (size >= sizeof(ArchiveHeader)) {
+    // Lookups read the entries and the tables at random: large pages there
+    // spare most of their page faults and TLB misses. The file data is left
+    // to the system's read-ahead, as a game may read little of it. Advised
+    // before the header is read: a page read in small stays small.
+    filesystem_mapped_file_prefer_large_pages(mapping, 0, sizeof(ArchiveHeader));
     const ArchiveHeader* header = (const ArchiveHeader*)base;
+    u64 entries_end = size;  // where the first file's data begins
+    if (size >= sizeof(ArchiveHeader) + sizeof(ArchiveEntry))
+      entries_end = ((const ArchiveEntry*)(header + 1))->data;
+    filesystem_mapped_file_prefer_large_pages(mapping, 0, entries_end);
+    filesystem_mapped_file_prefer_large_pages(mapping, header->name_table, size);
     archive->names = table(base, size, header->name_table);
     archive->directories = table(base, size, header->directory_table);
   }
