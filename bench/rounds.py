@@ -30,8 +30,9 @@ def main():
             for run in json.loads(out)["benchmarks"]:
                 scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[run["time_unit"]]
                 times[name].append(run["real_time"] * scale)
-                if "items_per_second" in run:
-                    rates[name].append(1e9 / run["items_per_second"])
+                if "items_per_second" in run:  # counted on CPU time; wall time per item
+                    items = run["items_per_second"] * run["cpu_time"] * scale / 1e9
+                    rates[name].append(run["real_time"] * scale / items)
     width = max(len(name) for name in names)
     print(f"{'benchmark':{width}}  {'median':>14}  per item   (medians of {rounds} rounds)")
     for name in names:
