@@ -35,10 +35,10 @@ LoadedArchive* load(const char* path) {
     // before the header is read: a page read in small stays small.
     filesystem_mapped_file_prefer_large_pages(mapping, 0, sizeof(ArchiveHeader));
     const ArchiveHeader* header = (const ArchiveHeader*)base;
-    u64 entries_end = size;  // where the first file's data begins
+    u64 data_start = size;  // the entries end where the first file's data begins
     if (size >= sizeof(ArchiveHeader) + sizeof(ArchiveEntry))
-      entries_end = ((const ArchiveEntry*)(header + 1))->data;
-    filesystem_mapped_file_prefer_large_pages(mapping, 0, entries_end);
+      data_start = ((const ArchiveEntry*)(header + 1))->data;
+    filesystem_mapped_file_prefer_large_pages(mapping, 0, data_start);
     filesystem_mapped_file_prefer_large_pages(mapping, header->name_table, size);
     archive->names = table(base, size, header->name_table);
     archive->directories = table(base, size, header->directory_table);
