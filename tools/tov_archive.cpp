@@ -1,7 +1,6 @@
 // tov-archive: looks inside .tov archives through the exported runtime API.
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
@@ -64,11 +63,6 @@ struct Archive {
 };
 
 bool open_archive(const char* path, Archive** out) {
-  struct stat info;
-  if (stat(path, &info) != 0) {
-    fprintf(stderr, "tov-archive: cannot open '%s'\n", path);
-    return false;
-  }
   Archive* archive = new Archive(path);
   if (!archive->set) {
     fprintf(stderr, "tov-archive: cannot open '%s'\n", path);
@@ -161,14 +155,6 @@ int command_cat(Archive* archive, const char* name) {
   return 0;
 }
 
-bool make_parents(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-    std::string folder = path.substr(0, slash);
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 int command_extract(Archive* archive, const std::string& destination,
                     const std::vector<std::string>& names) {
   std::vector<TovFileInfo> files;
@@ -186,9 +172,11 @@ int command_extract(Archive* archive, const std::string& destination,
   }
   for (const TovFileInfo& f : files) {
     std::string path = destination + "/" + f.name;
-    FILE* out = nullptr;
-    if (make_parents(path)) out = fopen(path.c_str(), "wb");
-    if (!out || fwrite(f.data, 1, f.size, out) != f.size || fclose(out) != 0) {
+    // Created with its missing parent folders.
+    ZuFile* out = filesystem_file_create(path.c_str(), 1, 0);
+    bool written = out && filesystem_file_write(out, f.data, f.size) == f.size;
+    if (out && !filesystem_file_destroy(out)) written = false;
+    if (!written) {
       fprintf(stderr, "tov-archive: cannot write '%s'\n", path.c_str());
       return 1;
     }
