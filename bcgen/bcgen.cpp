@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "compile_source.h"
-#include "huge_heap.h"
 #include "native_targets.h"
 
 namespace {
@@ -172,7 +171,7 @@ ZU_EXPORT void* bcgen_bitcode_create(const CompileSource* sources, u64 source_co
                                      const CompileSource* headers, u64 header_count,
                                      const char* const* flags, u64 flag_count, u8* used) {
   register_native_targets();  // for callers that did not load this library as a module
-  prefer_huge_heap();
+  sys_prefer_large_heap_pages();
   llvm::IntrusiveRefCntPtr<llvm::vfs::InMemoryFileSystem> memory =
       new llvm::vfs::InMemoryFileSystem();
   auto add = [&](const CompileSource* file) {

@@ -39,6 +39,13 @@ typedef struct ZuAtomic ZuAtomic;
 // sys_malloc never returns null: exhausted memory ends the process.
 ZU_EXPORT void* sys_malloc(u64 size);
 ZU_EXPORT void sys_free(void* block);  // accepts null
+// Backs the main heap (the one the program break grows, which the main
+// thread allocates from) with 2 MiB pages where the system allows it, for a
+// process about to allocate much in small pieces and chase pointers through
+// it (a compile). The heap is then kept at its largest size: for processes
+// that end soon after. Done once per process; nothing happens under an
+// allocator that does not grow the program break (a sanitizer's).
+ZU_EXPORT void sys_prefer_large_heap_pages(void);
 
 // ---- output and fatal errors ---------------------------------------------
 // In every format "%#T" prints an ISO-8601 UTC time stamp with milliseconds
