@@ -267,6 +267,13 @@ int main(int argc, char** argv) {
   std::ifstream names(argv[3]);
   for (std::string line; std::getline(names, line);)
     if (!line.empty()) g_names.push_back(line);
+  TovArchiveSet* set = open_set();
+  if (!set || g_names.empty()) {
+    fprintf(stderr, "%s: cannot open the archive '%s' or no names in '%s'\n", argv[0], argv[1],
+            argv[3]);
+    return 1;
+  }
+  tov_archive_destroy(set);
   g_listed = g_names;
   std::shuffle(g_names.begin(), g_names.end(), std::mt19937_64(7));
   // The queries' own text is laid out in query order, as a caller's list of

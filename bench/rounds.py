@@ -15,19 +15,26 @@ import sys
 def main():
     rounds = int(sys.argv[1])
     program = sys.argv[2:]
-    names = subprocess.run(program[:1] + ["--benchmark_list_tests=true"] + program[1:],
-                           check=True, capture_output=True, text=True).stdout.split()
+    listed = subprocess.run(program[:1] + ["--benchmark_list_tests=true"] + program[1:],
+                            capture_output=True, text=True)
+    if listed.returncode != 0:
+        sys.exit(listed.stderr.strip() or f"{program[0]} failed (status {listed.returncode})")
+    names = listed.stdout.split()
     times = {name: [] for name in names}
     rates = {name: [] for name in names}
     for r in range(rounds):
         shift = r % len(names)
         for name in names[shift:] + names[:shift]:
             pattern = "^" + name + "$"
-            out = subprocess.run(
+            done = subprocess.run(
                 program[:1] + [f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2",
                                "--benchmark_format=json"] + program[1:],
-                check=True, capture_output=True, text=True).stdout
-            for run in json.loads(out)["benchmarks"]:
+                capture_output=True, text=True)
+            if done.returncode != 0:
+                sys.exit(f"{name} failed (status {done.returncode}):\n{done.stderr}")
+            for run in json.loads(done.stdout)["benchmarks"]:
+                if run.get("error_occurred"):
+                    sys.exit(f"{name}: {run.get('error_message', 'failed')}")
                 scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[run["time_unit"]]
                 times[name].append(run["real_time"] * scale)
                 if "items_per_second" in run:  # counted on CPU time; wall time per item
