@@ -52,6 +52,8 @@ TEST_F(Lookup, ByNameAndHashTheFirstArchiveWins) {
   EXPECT_STREQ(info.archive, second_.c_str());
   EXPECT_FALSE(tov_archive_access_file(set_, "missing", &info));
   EXPECT_FALSE(tov_archive_access_file(set_, "A.bin", &info));
+  EXPECT_TRUE(tov_archive_access_file(set_, "maps/d.bin", nullptr));  // found, nothing written
+  EXPECT_TRUE(tov_archive_access_file_by_hash(set_, zu_hash_s("a.bin", 5, 0), nullptr));
   ASSERT_TRUE(tov_archive_access_file_by_hash(set_, zu_hash_s("maps/town/b.bin", 15, 0), &info));
   EXPECT_STREQ(info.name, "maps/town/b.bin");
 }
