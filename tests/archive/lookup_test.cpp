@@ -131,3 +131,18 @@ TEST_F(Lookup, DirectoriesByTypeWithAndWithoutDupes) {
   // Capacity limits what is written, not what is counted.
   EXPECT_EQ(tov_archive_index_directory(set_, "", 0, out, 2), 7u);
 }
+
+TEST_F(Lookup, HashZeroIsNoFile) {
+  // 0 marks a free slot in the tables; games use it for "no asset".
+  TovFileInfo info = {};
+  EXPECT_FALSE(tov_archive_access_file_by_hash(set_, 0, &info));
+  EXPECT_EQ(info.name, nullptr);
+  EXPECT_FALSE(tov_archive_access_file_by_hash(set_, 0, nullptr));
+  u64 hashes[] = {0, zu_hash_s("a.bin", 5, 0), 0, 0};
+  TovFileInfo out[4] = {};
+  EXPECT_EQ(tov_archive_access_files_by_hash(set_, hashes, 4, out, 4), 1u);
+  EXPECT_STREQ(out[0].name, "a.bin");
+  EXPECT_EQ(out[1].name, nullptr);
+  u64 zeros[40] = {};  // more than one wave of the batch path
+  EXPECT_EQ(tov_archive_access_files_by_hash(set_, zeros, 40, out, 4), 0u);
+}

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <algorithm>
 
 #include "command_option.h"
 
@@ -102,6 +103,22 @@ std::string string_table_bytes(const std::vector<u64>& offsets, const std::strin
   bytes.append((const char*)&count, 8);
   for (u64 offset : offsets) bytes.append((const char*)&offset, 8);
   return bytes + text;
+}
+
+std::pair<u64, u64> mapping_range(const std::string& file) {
+  std::string wanted = std::filesystem::canonical(file).string();
+  std::ifstream maps("/proc/self/maps");
+  std::pair<u64, u64> range = {~0ull, 0};
+  for (std::string line; std::getline(maps, line);) {
+    unsigned long long start, end;
+    int path_at = 0;
+    if (sscanf(line.c_str(), "%llx-%llx %*s %*s %*s %*s %n", &start, &end, &path_at) == 2 &&
+        path_at > 0 && line.substr((size_t)path_at) == wanted) {
+      range.first = std::min<u64>(range.first, start);
+      range.second = std::max<u64>(range.second, end);
+    }
+  }
+  return range.second ? range : std::pair<u64, u64>{0, 0};
 }
 
 std::string mapping_flags_at(const std::string& file, u64 offset) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host_context.h"
@@ -55,6 +56,10 @@ struct ProcessResult {
 // process's mapping of file that holds the file's byte at offset; "" when no
 // mapping does.
 std::string mapping_flags_at(const std::string& file, u64 offset);
+
+// The lowest and highest address of this process's mappings of file (a
+// mapping split by advice shows as several); {0, 0} when none.
+std::pair<u64, u64> mapping_range(const std::string& file);
 
 // Runs a shell command line in folder and waits for it.
 ProcessResult run_shell(const std::string& command, const std::string& folder = ".");

@@ -27,8 +27,12 @@ LoadedArchive* load(const char* path) {
   archive->directories = {};
   archive->size = size;
   archive->path_text = zu_string_text(&archive->path);
-  archive->entries_end = size >= sizeof(ArchiveEntry) ? size - sizeof(ArchiveEntry) + 1 : 0;
-  if (size >= sizeof(ArchiveHeader)) {
+  archive->entry_span = 0;
+  // A file built by the packer ends in a 0 byte (the high byte of the last
+  // slot of its directory table). One that does not is left without tables;
+  // one that does guarantees that every name inside it ends inside it, so
+  // the lookups need no scan to hand out a name.
+  if (size >= sizeof(ArchiveHeader) && base[size - 1] == 0) {
     // Lookups read the entries and the tables at random: large pages there
     // spare most of their page faults and TLB misses. The file data is left
     // to the system's read-ahead, as a game may read little of it. Advised
@@ -42,6 +46,8 @@ LoadedArchive* load(const char* path) {
     filesystem_mapped_file_prefer_large_pages(mapping, header->name_table, size);
     archive->names = table(base, size, header->name_table);
     archive->directories = table(base, size, header->directory_table);
+    if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
+      archive->entry_span = size - kArchiveEntriesOffset - sizeof(ArchiveEntry) + 1;
   }
   return archive;
 }

@@ -27,12 +27,20 @@ bool list_holds(const ItemList* list, u64 hash) {
   return false;
 }
 
-// The item list of type in the block of the directory with hash, if any.
-ItemList directory_list(const LoadedArchive* archive, u64 directory_hash, u64 type) {
-  ItemList list = {nullptr, 0};
+// The offset of the block of the directory with hash; 0 when there is none.
+// A slot's value below the entries (a free slot's 0, found by a hash of 0)
+// is no block.
+u64 directory_block(const LoadedArchive* archive, u64 directory_hash) {
   const ArchiveSlot* slot = archive_hash_table_probe(&archive->directories, directory_hash);
-  if (!slot || slot->value > archive->size) return list;
-  u64 offset = slot->value + type * sizeof(DirectoryTypeHeader);
+  if (!slot || slot->value < kArchiveEntriesOffset || slot->value > archive->size) return 0;
+  return slot->value;
+}
+
+// The item list of type in the block at offset, if any.
+ItemList directory_list(const LoadedArchive* archive, u64 block, u64 type) {
+  ItemList list = {nullptr, 0};
+  if (block == 0) return list;
+  u64 offset = block + type * sizeof(DirectoryTypeHeader);
   if (offset > archive->size || archive->size - offset < sizeof(DirectoryTypeHeader)) return list;
   const DirectoryTypeHeader* header = (const DirectoryTypeHeader*)(archive->base + offset);
   if (header->count == 0 || header->items > archive->size ||
@@ -41,6 +49,40 @@ ItemList directory_list(const LoadedArchive* archive, u64 directory_hash, u64 ty
   list.items = (const ArchiveItem*)(archive->base + header->items);
   list.count = header->count;
   return list;
+}
+
+struct Listing {
+  const TovArchiveSet* set;
+  u64 directory_count;
+  const u8* marks;  // wanted types
+  u64 type_limit;
+  const u64* blocks;  // per archive, per directory: its block, 0 when none
+};
+
+// Whether the name with hash was listed before the list (archive, type,
+// directory) in the listing's order: by an earlier directory of the same
+// archive and type (a file has one type in an archive), or by an earlier
+// archive, under the type the name has there. Each is a lookup, so the cost
+// does not grow with the number of lists already listed or of type codes.
+bool listed_before(const Listing* listing, u32 archive_index, u64 type, u64 directory, u64 hash) {
+  const u64* blocks = listing->blocks + (u64)archive_index * listing->directory_count;
+  const LoadedArchive* archive = listing->set->archives.data[archive_index];
+  for (u64 d = 0; d < directory; ++d) {
+    ItemList earlier = directory_list(archive, blocks[d], type);
+    if (list_holds(&earlier, hash)) return true;
+  }
+  for (u32 a = 0; a < archive_index; ++a) {
+    const LoadedArchive* before = listing->set->archives.data[a];
+    const ArchiveSlot* slot = archive_hash_table_probe(&before->names, hash);
+    const ArchiveEntry* entry = slot ? archive_entry_at(before, slot->value) : nullptr;
+    if (!entry || entry->type >= listing->type_limit || !listing->marks[entry->type]) continue;
+    const u64* before_blocks = listing->blocks + (u64)a * listing->directory_count;
+    for (u64 d = 0; d < listing->directory_count; ++d) {
+      ItemList list = directory_list(before, before_blocks[d], entry->type);
+      if (list_holds(&list, hash)) return true;
+    }
+  }
+  return false;
 }
 
 u64 index_directories(const TovArchiveSet* set, const char* const* directories, u64 directory_count,
@@ -65,12 +107,18 @@ u64 index_directories(const TovArchiveSet* set, const char* const* directories, 
     }
     if (types[i] < type_limit) marks[types[i]] = 1;
   }
-  ZuSmallArray<u64, 128> hashes;
-  zu_small_array_init(&hashes);
-  for (u64 d = 0; d < directory_count; ++d)
-    zu_small_array_push(&hashes, zu_hash_s(directories[d], strlen(directories[d]), 0));
-  ZuSmallArray<ItemList, 128> accepted;
-  zu_small_array_init(&accepted);
+  // Each directory's block in each archive, found once.
+  ZuSmallArray<u64, 128> blocks;
+  zu_small_array_init(&blocks);
+  zu_small_array_reserve(&blocks, (u64)set->archives.count * directory_count);
+  for (u64 d = 0; d < directory_count; ++d) {
+    u64 hash = zu_hash_s(directories[d], strlen(directories[d]), 0);
+    for (u32 a = 0; a < set->archives.count; ++a) {
+      zu_small_array_data(&blocks)[(u64)a * directory_count + d] =
+          directory_block(set->archives.data[a], hash);
+    }
+  }
+  Listing listing = {set, directory_count, marks, type_limit, zu_small_array_data(&blocks)};
 
   u64 result = 0;
   u64 written = 0;
@@ -78,33 +126,23 @@ u64 index_directories(const TovArchiveSet* set, const char* const* directories, 
     const LoadedArchive* archive = set->archives.data[a];
     if (archive->size < sizeof(ArchiveHeader)) continue;
     u64 archive_types = archive_header(archive)->type_count;
+    const u64* archive_blocks = listing.blocks + (u64)a * directory_count;
     for (u64 t = 0; t < archive_types && t < type_limit; ++t) {
       if (!marks[t]) continue;
       for (u64 d = 0; d < directory_count; ++d) {
-        ItemList list = directory_list(archive, zu_small_array_data(&hashes)[d], t);
-        if (list.count == 0) continue;
-        u64 fresh = 0;
+        ItemList list = directory_list(archive, archive_blocks[d], t);
         for (u64 i = 0; i < list.count; ++i) {
-          if (!dupes) {
-            bool seen = false;
-            const ItemList* before = zu_small_array_data(&accepted);
-            for (u32 k = 0; k < zu_small_array_count(&accepted) && !seen; ++k)
-              seen = list_holds(before + k, list.items[i].key);
-            if (seen) continue;
-          }
-          ++fresh;
-          if (!out || written >= capacity) continue;
+          // An item that names no sound entry is no file: not counted either.
           const ArchiveEntry* entry = archive_entry_at(archive, list.items[i].value);
           if (!entry) continue;
-          archive_file_info(archive, entry, out + written++);
+          if (!dupes && listed_before(&listing, a, t, d, list.items[i].key)) continue;
+          ++result;
+          if (out && written < capacity) archive_file_info(archive, entry, out + written++);
         }
-        result += fresh;
-        if (!dupes && fresh > 0) zu_small_array_push(&accepted, list);
       }
     }
   }
-  zu_small_array_destroy(&accepted);
-  zu_small_array_destroy(&hashes);
+  zu_small_array_destroy(&blocks);
   zu_small_array_destroy(&wanted);
   return result;
 }
