@@ -51,7 +51,7 @@ ZU_EXPORT void sys_prefer_large_heap_pages(void);
 // In every format "%#T" prints an ISO-8601 UTC time stamp with milliseconds
 // and takes no argument.
 //
-// sys_exit flushes every open file, prints the message to standard error
+// sys_exit removes the temporary file of every file open for writing, prints the message to standard error
 // (adding a line feed when it has none) and ends the process with the low
 // eight bits of code: -1 gives status 255.
 ZU_EXPORT __attribute__((noreturn)) void sys_exit(i32 code, const char* format, ...);
@@ -98,19 +98,27 @@ ZU_EXPORT u32 sys_itoa(i64 value, char* buffer, u64 size, u32 base);
 ZU_EXPORT u32 sys_utoa(u64 value, char* buffer, u64 size, u32 base);
 
 // ---- files ---------------------------------------------------------------
-// mode 0: read an existing file; mode 1: create or truncate for writing,
+// mode 0: read an existing file; mode 1: write a new version of the file,
 // creating missing parent folders. Null on failure (a folder is no file).
 // Writes are buffered; a seek or the destroy flushes.
-// flags ZU_FILE_REWRITE with mode 1: an existing file is opened without
-// being emptied, to be overwritten in place and cut to its new size with
-// filesystem_file_set_size. Emptying a large file frees its cached pages
-// only to allocate them again, and some file systems write such a file
-// back to disk when it is closed.
-#define ZU_FILE_REWRITE 1u
+// A file written with mode 1 is complete or absent: the bytes go to a
+// temporary file beside path, named for this process, and
+// filesystem_file_destroy renames it over path only when every write
+// succeeded. Until then path holds what it held (a process that maps the
+// old file keeps reading the old bytes); a failed write, a discard or
+// sys_exit removes the temporary file instead.
+// flags ZU_FILE_DURABLE with mode 1: the bytes and the rename reach the
+// disk (fsync) before destroy returns, so a crash of the machine leaves the
+// old file or the new one.
+#define ZU_FILE_DURABLE 2u
 ZU_EXPORT ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags);
+// Closes a file opened with mode 1 without putting it in place: its path
+// keeps what it held. Reading files are closed as by destroy.
+ZU_EXPORT void filesystem_file_discard(ZuFile* file);
 // Flushes, then makes the file size bytes long; false on failure.
 ZU_EXPORT bool filesystem_file_set_size(ZuFile* file, u64 size);
-// Closes the file; false when any write to it failed.
+// Closes the file; false when any write to it failed. A file opened with
+// mode 1 is put in place only when this returns true.
 ZU_EXPORT bool filesystem_file_destroy(ZuFile* file);
 ZU_EXPORT u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size);
 // Returns the number of bytes taken: less than size after a write error.
@@ -136,9 +144,14 @@ ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);
 // Bit 0: the path exists. Bit 1 too: it is a file that can be opened, or a
 // folder that can be listed.
 ZU_EXPORT u32 filesystem_get_attr(const char* path);
+// True when both paths exist and name one file (links and other spellings
+// of one path included).
+ZU_EXPORT bool filesystem_same_file(const char* a, const char* b);
 // Nanoseconds since 1970; 0 when the path does not exist.
 ZU_EXPORT u64 filesystem_get_last_modified_time(const char* path);
-// Creates the destination's missing parent folders.
+// Creates the destination's missing parent folders. The copy is complete or
+// absent, as a file written with mode 1 is; without overwrite an existing
+// destination is left alone and the call fails.
 ZU_EXPORT bool filesystem_copy_file(const char* destination, const char* source, bool overwrite);
 // Makes destination a copy of the folder source: every file copied (missing
 // folders created), files of destination that source lacks removed.

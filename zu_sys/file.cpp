@@ -14,7 +14,11 @@ constexpr u64 kWriteBuffer = 64 * 1024;
 struct ZuFile {
   int descriptor;
   u32 mode;
+  u32 flags;
   bool failed;       // a write or flush failed; sticky until the file is closed
+  bool abandoned;    // the temporary file is gone: never put in place
+  char* path;        // mode 1: where the file goes, and where it is written
+  char* temporary;
   u64 buffered;      // bytes waiting in buffer
   char* buffer;      // kWriteBuffer bytes, files opened for writing only
   ZuFile* previous;  // the list of files open for writing, for file_flush_all
@@ -49,24 +53,31 @@ bool flush(ZuFile* file) {
 
 }  // namespace
 
-void file_flush_all(void) {
+void file_abandon_all(void) {
   pthread_mutex_lock(&g_open_files_lock);
-  for (ZuFile* file = g_open_files; file; file = file->next) flush(file);
+  for (ZuFile* file = g_open_files; file; file = file->next) {
+    if (!file->abandoned) unlink(file->temporary);
+    file->abandoned = true;
+  }
   pthread_mutex_unlock(&g_open_files_lock);
 }
 
 ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
   int descriptor;
+  char* temporary = nullptr;
+  struct stat info;
   if (mode == 0) {
     descriptor = open(path, O_RDONLY | O_CLOEXEC);
   } else {
-    int how = O_WRONLY | O_CREAT | O_CLOEXEC | (flags & ZU_FILE_REWRITE ? 0 : O_TRUNC);
-    descriptor = open(path, how, 0644);
-    if (descriptor < 0 && errno == ENOENT && path_create_parents(path))
-      descriptor = open(path, how, 0644);
+    if (stat(path, &info) == 0 && S_ISDIR(info.st_mode)) return nullptr;
+    temporary = path_temporary_beside(path);
+    int how = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    descriptor = open(temporary, how, 0644);
+    if (descriptor < 0 && errno == ENOENT && path_create_parents(temporary))
+      descriptor = open(temporary, how, 0644);
+    if (descriptor < 0) sys_free(temporary);
   }
   if (descriptor < 0) return nullptr;
-  struct stat info;
   if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(descriptor);
     return nullptr;
@@ -75,7 +86,12 @@ ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
   memset(file, 0, sizeof(*file));
   file->descriptor = descriptor;
   file->mode = mode;
-  if (mode == 0) return file;  // nothing to flush at exit: kept off the shared list
+  file->flags = flags;
+  if (mode == 0) return file;  // nothing to remove at exit: kept off the shared list
+  u64 length = strlen(path);
+  file->path = (char*)sys_malloc(length + 1);
+  memcpy(file->path, path, length + 1);
+  file->temporary = temporary;
   file->buffer = (char*)sys_malloc(kWriteBuffer);
   pthread_mutex_lock(&g_open_files_lock);
   file->next = g_open_files;
@@ -85,8 +101,10 @@ ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
   return file;
 }
 
-bool filesystem_file_destroy(ZuFile* file) {
-  if (!file) return false;
+namespace {
+
+// Takes file off the list of files open for writing, and closes it.
+bool close_file(ZuFile* file) {
   if (file->mode != 0) {
     pthread_mutex_lock(&g_open_files_lock);
     if (file->previous)
@@ -96,11 +114,40 @@ bool filesystem_file_destroy(ZuFile* file) {
     if (file->next) file->next->previous = file->previous;
     pthread_mutex_unlock(&g_open_files_lock);
   }
-  bool ok = flush(file);
+  bool ok = flush(file) && !(file->mode != 0 && file->abandoned);
+  if (file->mode != 0 && ok)
+    ok = path_put_in_place(file->descriptor, file->temporary, file->path, true,
+                           (file->flags & ZU_FILE_DURABLE) != 0);
   if (close(file->descriptor) != 0 && file->mode != 0) ok = false;
-  sys_free(file->buffer);
-  sys_free(file);
   return ok;
+}
+
+void free_file(ZuFile* file) {
+  sys_free(file->buffer);
+  sys_free(file->path);
+  sys_free(file->temporary);
+  sys_free(file);
+}
+
+}  // namespace
+
+bool filesystem_file_destroy(ZuFile* file) {
+  if (!file) return false;
+  bool ok = close_file(file);
+  if (file->mode != 0 && !ok && !file->abandoned) unlink(file->temporary);
+  free_file(file);
+  return ok;
+}
+
+void filesystem_file_discard(ZuFile* file) {
+  if (!file) return;
+  if (file->mode != 0 && !file->abandoned) {
+    unlink(file->temporary);
+    file->abandoned = true;
+    file->buffered = 0;
+  }
+  close_file(file);
+  free_file(file);
 }
 
 u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size) {

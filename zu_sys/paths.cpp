@@ -1,4 +1,6 @@
 #include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
@@ -105,31 +107,79 @@ u32 filesystem_get_attr(const char* path) {
   return ZU_ATTR_EXISTS | ZU_ATTR_READABLE_FILE;
 }
 
+bool filesystem_same_file(const char* a, const char* b) {
+  struct stat first, second;
+  if (stat(a, &first) != 0 || stat(b, &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 u64 filesystem_get_last_modified_time(const char* path) {
   struct stat info;
   if (stat(path, &info) != 0) return 0;
   return (u64)info.st_mtim.tv_sec * 1000000000ull + (u64)info.st_mtim.tv_nsec;
 }
 
+char* path_temporary_beside(const char* path) {
+  static u64 s_count;
+  u64 count = __atomic_add_fetch(&s_count, 1, __ATOMIC_RELAXED);
+  const char* slash = strrchr(path, '/');
+  u64 folder = slash ? (u64)(slash - path) + 1 : 0;
+  const char* name = path + folder;
+  // Cut long names so that the temporary one still fits a folder entry.
+  int name_length = (int)strnlen(name, 200);
+  u64 size = folder + (u64)name_length + 64;
+  char* temporary = (char*)sys_malloc(size);
+  memcpy(temporary, path, folder);
+  snprintf(temporary + folder, size - folder, ".%.*s.%ld.%llu.tmp", name_length, name,
+           (long)getpid(), (unsigned long long)count);
+  return temporary;
+}
+
+bool path_put_in_place(int descriptor, const char* temporary, const char* path, bool replace,
+                       bool durable) {
+  if (durable && fsync(descriptor) != 0) return false;
+  int renamed = replace ? rename(temporary, path)
+                        : renameat2(AT_FDCWD, temporary, AT_FDCWD, path, RENAME_NOREPLACE);
+  if (renamed != 0) return false;
+  if (durable) {
+    // The new folder entry must reach the disk too, or a crash can bring
+    // back the old file under the new bytes' name, or none.
+    const char* slash = strrchr(path, '/');
+    char* folder = strndup(path, slash ? (u64)(slash - path) + 1 : 0);
+    int folder_descriptor = open(folder[0] ? folder : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    free(folder);
+    if (folder_descriptor < 0) return false;
+    bool synced = fsync(folder_descriptor) == 0;
+    close(folder_descriptor);
+    return synced;
+  }
+  return true;
+}
+
 bool filesystem_copy_file(const char* destination, const char* source, bool overwrite) {
   int from = open(source, O_RDONLY | O_CLOEXEC);
   if (from < 0) return false;
   struct stat info;
-  if (fstat(from, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(from, &info) != 0 || S_ISDIR(info.st_mode) ||
+      (!overwrite && access(destination, F_OK) == 0)) {
     close(from);
     return false;
   }
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
-  int to = open(destination, flags, 0644);
-  if (to < 0 && errno == ENOENT && path_create_parents(destination))
-    to = open(destination, flags, 0644);
+  char* temporary = path_temporary_beside(destination);
+  int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  int to = open(temporary, flags, 0644);
+  if (to < 0 && errno == ENOENT && path_create_parents(temporary)) to = open(temporary, flags, 0644);
   if (to < 0) {
     close(from);
+    sys_free(temporary);
     return false;
   }
   bool ok = copy_contents(from, to);
+  ok = ok && path_put_in_place(to, temporary, destination, overwrite, false);
   if (close(to) != 0) ok = false;
+  if (!ok) unlink(temporary);
   close(from);
+  sys_free(temporary);
   return ok;
 }
 

@@ -110,7 +110,7 @@ ZuExitHandler g_exit_handler;
 void sys_set_exit_handler(ZuExitHandler handler) { g_exit_handler = handler; }
 
 void sys_exit(i32 code, const char* format, ...) {
-  file_flush_all();
+  file_abandon_all();
   fflush(stdout);
   va_list args;
   va_start(args, format);

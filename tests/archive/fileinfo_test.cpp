@@ -91,6 +91,7 @@ TEST(FileinfoDeathTest, OneOutputAndNoCollisions) {
                    "--tov-command-out-file", wd + "i/all.fileinfo"});
   EXPECT_EXIT(run_command("fileinfo", wd.c_str(), "/", "i/"), testing::ExitedWithCode(255),
               exit_message("Hash collision found when generating '.fileinfo' file"));
-  // The records were written before the check: the file stays.
-  EXPECT_EQ(read_file(wd + "i/all.fileinfo").size(), 48u);
+  // The records were written before the check, but no part of a catalogue
+  // is left for Ninja to count as done.
+  EXPECT_EQ(filesystem_get_attr((wd + "i/all.fileinfo").c_str()), 0u);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "archive/format.h"
 #include "archive/hash_table.h"
 #include "archive_builder.h"
@@ -108,7 +110,7 @@ TEST(PackDeathTest, ChecksComeInOrder) {
   fails({"--tov-command-in-file", wd + "i/a.bin", wd + "i/B.bin", wd + "i/all.fileinfo",
          "--tov-command-out-file", out, "--tov-types", "2", "2", "2"},
         "File 'B.bin' contains illegal characters (only [a-z0-9./_] allowed in TOV archive)\n");
-  EXPECT_EQ(filesystem_get_attr(out.c_str()), 3u);  // created before the name check
+  EXPECT_EQ(filesystem_get_attr(out.c_str()), 0u);  // created before the name check, not kept
   fails({"--tov-command-in-file", wd + "i/a.bin", wd + "i/all.fileinfo", "--tov-command-out-file",
          out, "--tov-types", "2", "2"},
         "All files that are packed into archive must be registered in the '.fileinfo' file, no "
@@ -120,7 +122,7 @@ TEST(PackDeathTest, ChecksComeInOrder) {
   fails({"--tov-command-in-file", wd + "i/all.fileinfo", "--tov-command-out-file",
          wd + "i/a.bin/x.tov", "--tov-types", "2"},
         "Unable to open '" + wd + "i/a.bin/x.tov' file for writing");
-  // A pack that fails over the archive of an earlier build leaves no archive.
+  // A pack that fails over the archive of an earlier build leaves it whole.
   TempDir earlier;
   std::string good = earlier / "good.tov";
   build_archive(earlier.path(), {{"a.bin", "A", 2}}, good);
@@ -129,7 +131,10 @@ TEST(PackDeathTest, ChecksComeInOrder) {
          good, "--tov-types", "2", "2"},
         "All files that are packed into archive must be registered in the '.fileinfo' file, no "
         "entry found for 'a.bin'");
-  EXPECT_EQ(read_file(good).substr(0, 4), std::string(4, '\0'));
+  EXPECT_EQ(read_file(good).substr(0, 4), "TOV1");
+  for (const auto& entry : std::filesystem::directory_iterator(earlier.path()))
+    EXPECT_EQ(entry.path().filename().string().rfind(".good.tov.", 0), std::string::npos)
+        << "a temporary file is left: " << entry.path();
 }
 
 TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {
@@ -198,6 +203,20 @@ TEST(PackDeathTest, OnlyEndingsAndTwoIgnoredArchives) {
                             {"--tov-ignore-files-in-archives", dir / "missing.tov"}),
               testing::ExitedWithCode(255),
               exit_message("Cannot open '" + (dir / "missing.tov") + "'"));
+  // A patch base that is the archive being written, or that is damaged.
+  EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, archive,
+                            {"--tov-ignore-files-in-archives", dir / "./strings.tov"}),
+              testing::ExitedWithCode(255),
+              exit_message("ERROR: '" + (dir / "./strings.tov") +
+                           "' is the archive this step writes; a patch needs an earlier archive "
+                           "as its base"));
+  std::string damaged = read_file(archive);
+  damaged[damaged.size() - 20] ^= 0x55;  // a slot of the directory table
+  write_file(dir / "damaged.tov", damaged);
+  EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
+                            {"--tov-ignore-files-in-archives", dir / "damaged.tov"}),
+              testing::ExitedWithCode(255),
+              "damaged\\.tov' is not a sound archive: ");
   write_file(dir / "not_an_archive.tov", std::string(200, '\0'));
   EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
                             {"--tov-ignore-files-in-archives", dir / "not_an_archive.tov"}),

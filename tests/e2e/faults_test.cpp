@@ -13,14 +13,18 @@ namespace {
 
 // Every packed file's bytes by name, the catalogue left out (it records
 // modification times, which differ between any two builds).
-std::map<std::string, std::string> contents(const std::string& path) {
+std::map<std::string, std::string> contents(const OpenedArchive& archive) {
   std::map<std::string, std::string> files;
-  OpenedArchive archive(path);  // the records point into its mapping
   for (const TovFileInfo& info : archive.files())
     if (std::string(info.name) != "all.fileinfo")
       files[info.name] = std::string((const char*)info.data, info.size) + "#" +
                          std::to_string(info.type);
   return files;
+}
+
+std::map<std::string, std::string> contents(const std::string& path) {
+  OpenedArchive archive(path);  // the records point into its mapping
+  return contents(archive);
 }
 
 void make_tree(const E2eTree& tree, int files) {
@@ -29,22 +33,59 @@ void make_tree(const E2eTree& tree, int files) {
                std::string(2000 + i * 37, (char)('a' + i % 26)));
 }
 
+// Makes a tree of files, generates its build and builds it; the archive's path.
+std::string build_tree(const E2eTree& tree, int files, const std::string& archive) {
+  make_tree(tree, files);
+  EXPECT_EQ(tree.generate(archive, {"--tov-dir", "assets/"}).status, 0);
+  EXPECT_EQ(tree.ninja().status, 0);
+  return E2eTree::archive_path(archive);
+}
+
 }  // namespace
 
-TEST(E2eFaults, FullDiskDuringPackEndsClearlyAndTheNextBuildIsRight) {
+// The files of folder whose names begin with '.': temporary files left.
+std::string hidden_files(const std::string& folder) {
+  return run_shell("ls -A " + shell_quote(folder) + " | grep '^\\.' ; true").out;
+}
+
+TEST(E2eFaults, APackCutShortAtAnyWriteLeavesTheLastGoodArchive) {
   E2eTree tree;
-  make_tree(tree, 40);
-  ASSERT_EQ(tree.generate("e2e_full.tov", {"--tov-dir", "assets/"}).status, 0);
-  // Everything but the pack, then the pack under a 16 KiB file size limit
-  // with the limit's signal ignored: writes fail as on a full disk.
+  std::string archive = build_tree(tree, 40, "e2e_full.tov");
+  std::string folder = archive.substr(0, archive.rfind('/'));
+  const std::string good = read_file(archive);
+  ASSERT_GT(good.size(), 100000u);
+  tree.write("assets/d0/f0.bin", "changed");
+  tree.age("assets/d0/f0.bin", 5);
   ASSERT_EQ(tree.ninja(shell_quote(tree.path("out/i/all.fileinfo"))).status, 0);
-  std::string archive = E2eTree::archive_path("e2e_full.tov");
-  ProcessResult full = run_shell("trap '' XFSZ; ulimit -f 16; ninja -C out", tree.root());
-  EXPECT_NE(full.status, 0);
-  EXPECT_NE(full.out.find("ERROR: Couldn't write '" + archive + "' (is the disk full?)"),
-            std::string::npos)
-      << full.out;
-  // Space is back: the next build packs a correct archive.
+  // The pack under a file size limit (set in the build's copy of the rule
+  // file): with the limit's signal ignored, writes fail as on a full disk at
+  // that point; without, the step is killed there. Either way the last good
+  // archive stays, byte for byte.
+  std::string rules = read_file(tree.path("out/tov.ninja"));
+  size_t at = rules.find("&& \"$boot\"", rules.find("rule tov"));
+  ASSERT_NE(at, std::string::npos);
+  for (int kib : {1, 8, 48, 96}) {
+    for (bool killed : {false, true}) {
+      SCOPED_TRACE(std::to_string(kib) + " KiB" + (killed ? ", killed" : ""));
+      std::string limited = rules;
+      limited.insert(at + 3, (killed ? "" : "trap '' XFSZ && ") + std::string("ulimit -f ") +
+                                 std::to_string(kib) + " && ");
+      write_file(tree.path("out/tov.ninja"), limited);
+      ProcessResult cut = tree.ninja();
+      EXPECT_NE(cut.status, 0);
+      EXPECT_TRUE(read_file(archive) == good);
+      if (killed) {  // a killed step cannot clean up
+        run_shell("rm -f " + shell_quote(folder) + "/.e2e_full.tov.*.tmp");
+        continue;
+      }
+      EXPECT_NE(cut.out.find("ERROR: Couldn't write '" + archive + "' (is the disk full?)"),
+                std::string::npos)
+          << cut.out;
+      EXPECT_EQ(hidden_files(folder), "");
+    }
+  }
+  write_file(tree.path("out/tov.ninja"), rules);
+  // Space is back: the next build packs the new archive.
   ProcessResult again = tree.ninja();
   ASSERT_EQ(again.status, 0) << again.out;
   std::string bytes = read_file(archive);
@@ -53,14 +94,27 @@ TEST(E2eFaults, FullDiskDuringPackEndsClearlyAndTheNextBuildIsRight) {
                                  sizeof(message)))
       << message;
   EXPECT_EQ(contents(archive).size(), 40u);
+  EXPECT_EQ(contents(archive)["d0/f0.bin"], "changed#2");
+  remove(archive.c_str());
+}
+
+TEST(E2eFaults, AGameMappingTheArchiveKeepsReadingItAcrossARebuild) {
+  E2eTree tree;
+  std::string archive = build_tree(tree, 60, "e2e_mapped.tov");
+  std::map<std::string, std::string> before = contents(archive);
+  OpenedArchive game(archive);
+  // The rebuild shrinks the archive to a sixth of its size.
+  run_shell("rm -r assets/d1 assets/d2 assets/d3 assets/d4", tree.root());
+  ASSERT_EQ(tree.generate("e2e_mapped.tov", {"--tov-dir", "assets/"}).status, 0);
+  ASSERT_EQ(tree.ninja().status, 0);
+  EXPECT_EQ(contents(archive).size(), 12u);
+  EXPECT_EQ(contents(game), before);  // every byte of the old mapping
   remove(archive.c_str());
 }
 
 TEST(E2eFaults, FullDiskDuringTheCatalogue) {
   E2eTree tree;
-  make_tree(tree, 400);
-  ASSERT_EQ(tree.generate("e2e_full_catalogue.tov", {"--tov-dir", "assets/"}).status, 0);
-  ASSERT_EQ(tree.ninja().status, 0);
+  build_tree(tree, 400, "e2e_full_catalogue.tov");
   // One file changes; the catalogue step runs under a 4 KiB file size limit
   // (set in the build's copy of the rule file), too small for its 9,600 bytes.
   tree.write("assets/d0/f0.bin", "changed");
@@ -71,12 +125,18 @@ TEST(E2eFaults, FullDiskDuringTheCatalogue) {
   ASSERT_NE(at, std::string::npos);
   limited.insert(at + 3, "trap '' XFSZ && ulimit -f 4 && ");
   write_file(tree.path("out/tov.ninja"), limited);
+  std::string catalogue = read_file(tree.path("out/i/all.fileinfo"));
   ProcessResult full = tree.ninja();
   EXPECT_NE(full.status, 0);
   EXPECT_NE(full.out.find("ERROR: Couldn't write '" + tree.path("out/i/all.fileinfo") +
                           "' (is the disk full?)"),
             std::string::npos)
       << full.out;
+  // The last catalogue stays whole, older than its changed input: Ninja runs
+  // the step again.
+  EXPECT_TRUE(read_file(tree.path("out/i/all.fileinfo")) == catalogue);
+  EXPECT_EQ(hidden_files(tree.path("out/i")), "");
+  EXPECT_EQ(tree.ninja("-n").out.find("no work to do"), std::string::npos);
   write_file(tree.path("out/tov.ninja"), rules);
   ASSERT_EQ(tree.ninja().status, 0);
   std::map<std::string, std::string> packed = contents(E2eTree::archive_path("e2e_full_catalogue.tov"));

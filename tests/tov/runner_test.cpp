@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "build_rules/invocations.h"
 #include "test_support.h"
 #include "tov_entry.h"
@@ -49,7 +51,9 @@ TEST(Runner, HandlerGetsInputsAndOutputsAndItsResultIsReturned) {
   EXPECT_EQ(run_command("test_open", "/w/", "/s/", "i/"), 7u);
   EXPECT_EQ(g_seen.sizes, (std::vector<u64>{0, 3}));
   EXPECT_TRUE(g_seen.outputs_open);
-  EXPECT_EQ(filesystem_get_attr((dir / "sub/out.bin").c_str()), 3u);  // created and closed
+  // The command failed (7): its output is not put in place.
+  EXPECT_EQ(filesystem_get_attr((dir / "sub/out.bin").c_str()), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "sub") && !std::filesystem::is_empty(dir / "sub"));
   parse_arguments({});
   EXPECT_EQ(run_command("test_record", "/w/", "/s/", "i/"), 7u);
   EXPECT_EQ(g_seen.inputs + g_seen.outputs, 0u);

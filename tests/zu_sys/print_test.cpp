@@ -34,16 +34,3 @@ TEST(PrintDeathTest, ExitPrintsToStandardErrorAndEndsWith255) {
   EXPECT_EXIT(sys_exit(3, "%s", long_text.c_str()), testing::ExitedWithCode(3),
               "^x{10000}\n$");
 }
-
-TEST(PrintDeathTest, ExitFlushesOpenFilesFirst) {
-  TempDir dir;
-  std::string path = dir / "partial.bin";
-  EXPECT_EXIT(
-      {
-        ZuFile* file = filesystem_file_create(path.c_str(), 1, 0);
-        filesystem_file_write(file, "written before the end", 22);
-        sys_exit(-1, "stop");
-      },
-      testing::ExitedWithCode(255), "stop");
-  EXPECT_EQ(read_file(path), "written before the end");
-}

@@ -83,11 +83,14 @@ bool check_table(Check* check, u64 offset, const char* name, u64* items, Valid v
 
 // Where a string table's last 0 byte lies within its data, so every string
 // that starts at or before it ends inside: one pass, whatever the count.
+// Data of type 6 too short for its count is no string table, and the
+// runtime says so (tov_access_stringtable): the packer packs such files as
+// they are, so they are no fault here.
 bool check_string_table(Check* check, const ArchiveEntry& entry) {
   const u8* data = check->base + entry.data;
-  if (entry.size < 8) return fault(check, entry.data, "string table too short");
+  if (entry.size < 8) return true;
   u64 count = load<u64>(check, entry.data);
-  if (count > (entry.size - 8) / 8) return fault(check, entry.data, "string table count too large");
+  if (count > (entry.size - 8) / 8) return true;
   u64 text_at = 8 + count * 8;
   u64 last_end = ~0ull;  // none
   for (u64 i = entry.size; i > text_at; --i)

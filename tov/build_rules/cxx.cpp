@@ -1,6 +1,7 @@
 // The "cxx" command: C and C++ game data compiled to bitcode (bcgen), run in
 // a JIT (bcexe); its entry function writes the outputs. A depfile names the
 // headers the compile used, so Ninja rebuilds when one of them changes.
+#include "archive/verify_file.h"
 #include "command_option.h"
 #include "invocations.h"
 #include "module_pointers.h"
@@ -111,6 +112,9 @@ u32 command_cxx(CommandContext* context) {
     if (sys_strend(value, ".tov")) {
       if (!tov_archive_add_archives(set, &value, 1, TOV_ARCHIVE_END))
         sys_exit(-1, "ERROR: Cannot open archive '%s'", value);
+      char fault[256];
+      if (!archive_verify_file(value, fault, sizeof(fault)))
+        sys_exit(-1, "ERROR: '%s' is not a sound archive: %s", value, fault);
       archive_given = true;
     } else if (sys_strend(value, ".h")) {
       zu_string_init(&joined, context->working_dir);

@@ -3,6 +3,7 @@
 #include "archive/format.h"
 #include "archive/hash_table.h"
 #include "archive/names.h"
+#include "archive/verify_file.h"
 #include "command_option.h"
 #include "invocations.h"
 #include "log.h"
@@ -103,12 +104,20 @@ void select_filtered(const CommandContext* context, const Included* inputs,
   u64 ignore_count = command_option_count(&g_ignore_files_in_archives);
   for (u64 i = 0; i < ignore_count; ++i) {
     const char* path = zu_string_text(command_option_value(&g_ignore_files_in_archives, i));
+    if (filesystem_same_file(path, context->outputs[0].path))
+      sys_exit(-1,
+               "ERROR: '%s' is the archive this step writes; a patch needs an earlier archive "
+               "as its base",
+               path);
     TovArchiveSetDesc desc = {&path, 1};
     TovArchiveSet* set = tov_archive_create(&desc);
     if (!set) sys_exit(-1, "Cannot open '%s'", path);
     TovFileInfo info;
     if (!tov_archive_access_file(set, "all.fileinfo", &info))
       sys_exit(-1, "Cannot find 'all.fileinfo' in '%s'", path);
+    char fault[256];
+    if (!archive_verify_file(path, fault, sizeof(fault)))
+      sys_exit(-1, "ERROR: '%s' is not a sound archive: %s", path, fault);
     if (i > 0) sys_exit(-1, "TODO: Add multi-archive file omit support");
     ignored = set;
     u64 count = info.size / sizeof(FileInfoRecord);
@@ -172,17 +181,11 @@ u32 command_pack(CommandContext* context) {
     sys_exit(-1, "Each input file must be identified with a specific TOV_TYPE_*");
   u64 prefix = strlen(context->working_dir) + strlen(context->intermediate_dir);
   const char* out_path = context->outputs[0].path;
-  // The archive of the last build is overwritten in place and cut to size at
-  // the end; its header is cleared first, so a pack that fails half-way
-  // leaves a file that no reader takes for an archive.
-  ZuFile* out = filesystem_file_create(out_path, 1, ZU_FILE_REWRITE);
+  // Written beside the archive and renamed over it once whole and on disk:
+  // a pack that fails or is killed leaves the last good archive, and a game
+  // that maps it keeps reading it.
+  ZuFile* out = filesystem_file_create(out_path, 1, ZU_FILE_DURABLE);
   if (!out) sys_exit(-1, "Unable to open '%s' file for writing", out_path);
-  {
-    ArchiveHeader cleared = {};
-    write_checked(out, &cleared, sizeof(cleared), out_path);
-    if (!filesystem_file_seek(out, 0))
-      sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
-  }
 
   Included* inputs = (Included*)sys_malloc(context->input_count * sizeof(Included));
   for (u64 i = 0; i < context->input_count; ++i) {
@@ -352,7 +355,7 @@ u32 command_pack(CommandContext* context) {
     sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
   write_checked(out, &header, sizeof(header), out_path);
   write_checked(out, entries, (u64)count * sizeof(ArchiveEntry), out_path);
-  if (!filesystem_file_set_size(out, header.total_size) || !filesystem_file_destroy(out))
+  if (!filesystem_file_destroy(out))
     sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", out_path);
   sys_printf("Wrote '%s'...\n", out_path);
 

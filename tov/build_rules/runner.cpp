@@ -80,9 +80,17 @@ u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
                             working_dir, sdk_dir,     intermediate_dir};
   u32 result = invocation->handler(&context);
 
+  // Outputs are put in place only when the command succeeded: a failed one
+  // leaves them as they were, and Ninja runs the step again.
   for (u64 i = 0; i < output_count; ++i) {
-    if (outputs[i].file && !filesystem_file_destroy(outputs[i].file))
+    if (!outputs[i].file) continue;
+    if (result != 0) {
+      filesystem_file_discard(outputs[i].file);
+    } else if (!filesystem_file_destroy(outputs[i].file)) {
+      outputs[i].file = nullptr;
+      for (u64 k = i + 1; k < output_count; ++k) filesystem_file_discard(outputs[k].file);
       sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?), exiting...", outputs[i].path);
+    }
   }
   for (u64 i = 0; i < input_count; ++i) zu_array_destroy(&inputs[i].data);
   sys_free(inputs);
