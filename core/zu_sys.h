@@ -112,6 +112,14 @@ ZU_EXPORT u32 sys_utoa(u64 value, char* buffer, u64 size, u32 base);
 // old file or the new one.
 #define ZU_FILE_DURABLE 2u
 ZU_EXPORT ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags);
+// Creates, as mode 1 does, the file name inside folder (made when missing)
+// for a name that comes from elsewhere: a name that is absolute or holds an
+// empty, "." or ".." part is refused, no symbolic link is followed inside
+// folder (on the way or at the end), and without overwrite an existing file
+// is left alone (also when one appears before the file is closed). Null on
+// failure, with why in *error.
+ZU_EXPORT ZuFile* filesystem_file_create_beneath(const char* folder, const char* name,
+                                                 bool overwrite, const char** error);
 // Closes a file opened with mode 1 without putting it in place: its path
 // keeps what it held. Reading files are closed as by destroy.
 ZU_EXPORT void filesystem_file_discard(ZuFile* file);

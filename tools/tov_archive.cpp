@@ -18,7 +18,8 @@ const char kHelp[] =
     "  list ARCHIVE [DIRECTORY] [--type N]   files (name, type, size, checksum)\n"
     "  info ARCHIVE                          size, counts per type, directories\n"
     "  cat ARCHIVE NAME                      a file's bytes to standard output\n"
-    "  extract ARCHIVE DESTINATION [NAME...] files into a folder (all without names)\n"
+    "  extract ARCHIVE DESTINATION [NAME...] files into a folder (all without names);\n"
+    "                                        --force overwrites files already there\n"
     "  verify ARCHIVE [--content]            checks the archive (and content hashes)\n"
     "  diff OLD NEW                          added, removed and changed files\n"
     "\n"
@@ -155,8 +156,11 @@ int command_cat(Archive* archive, const char* name) {
   return 0;
 }
 
+// Files go only inside destination: a name that would leave it (a ".."
+// part, an empty one) is refused, no symbolic link found inside it is
+// followed, and an existing file is left alone unless force is given.
 int command_extract(Archive* archive, const std::string& destination,
-                    const std::vector<std::string>& names) {
+                    const std::vector<std::string>& names, bool force) {
   std::vector<TovFileInfo> files;
   if (names.empty()) {
     files = archive->files("", 0);
@@ -171,13 +175,18 @@ int command_extract(Archive* archive, const std::string& destination,
     }
   }
   for (const TovFileInfo& f : files) {
-    std::string path = destination + "/" + f.name;
-    // Created with its missing parent folders.
-    ZuFile* out = filesystem_file_create(path.c_str(), 1, 0);
-    bool written = out && filesystem_file_write(out, f.data, f.size) == f.size;
-    if (out && !filesystem_file_destroy(out)) written = false;
+    const char* error;
+    ZuFile* out = filesystem_file_create_beneath(destination.c_str(), f.name, force, &error);
+    if (!out) {
+      fprintf(stderr, "tov-archive: cannot extract '%s' into '%s': %s%s\n", f.name,
+              destination.c_str(), error,
+              strcmp(error, "the file exists") == 0 ? " (--force overwrites it)" : "");
+      return 1;
+    }
+    bool written = filesystem_file_write(out, f.data, f.size) == f.size;
+    if (!filesystem_file_destroy(out)) written = false;
     if (!written) {
-      fprintf(stderr, "tov-archive: cannot write '%s'\n", path.c_str());
+      fprintf(stderr, "tov-archive: cannot write '%s' into '%s'\n", f.name, destination.c_str());
       return 1;
     }
   }
@@ -216,7 +225,7 @@ int command_diff(Archive* old_archive, Archive* new_archive, bool json) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args;
-  bool json = false, content = false;
+  bool json = false, content = false, force = false;
   long long type = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -226,6 +235,7 @@ int main(int argc, char** argv) {
     }
     if (arg == "--json") json = true;
     else if (arg == "--content") content = true;
+    else if (arg == "--force") force = true;
     else if (arg == "--type") {
       if (i + 1 >= argc) return usage("--type needs a number");
       char* end;
@@ -271,7 +281,8 @@ int main(int argc, char** argv) {
     status = command_cat(archive, args[2].c_str());
   } else if (command == "extract") {
     if (args.size() < 3) return usage("extract needs a destination");
-    status = command_extract(archive, args[2], std::vector<std::string>(args.begin() + 3, args.end()));
+    status = command_extract(archive, args[2], std::vector<std::string>(args.begin() + 3, args.end()),
+                             force);
   } else {
     if (args.size() != 3) return usage("diff takes two archives");
     Archive* newer = nullptr;

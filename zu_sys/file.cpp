@@ -17,6 +17,8 @@ struct ZuFile {
   u32 flags;
   bool failed;       // a write or flush failed; sticky until the file is closed
   bool abandoned;    // the temporary file is gone: never put in place
+  bool replace;      // mode 1: the file may replace one at path
+  int folder;        // mode 1: the folder path and temporary are taken from
   char* path;        // mode 1: where the file goes, and where it is written
   char* temporary;
   u64 buffered;      // bytes waiting in buffer
@@ -56,10 +58,32 @@ bool flush(ZuFile* file) {
 void file_abandon_all(void) {
   pthread_mutex_lock(&g_open_files_lock);
   for (ZuFile* file = g_open_files; file; file = file->next) {
-    if (!file->abandoned) unlink(file->temporary);
+    if (!file->abandoned) unlinkat(file->folder, file->temporary, 0);
     file->abandoned = true;
   }
   pthread_mutex_unlock(&g_open_files_lock);
+}
+
+ZuFile* file_output_create(int descriptor, int folder, const char* path, char* temporary,
+                           u32 flags, bool replace) {
+  ZuFile* file = (ZuFile*)sys_malloc(sizeof(ZuFile));
+  memset(file, 0, sizeof(*file));
+  file->descriptor = descriptor;
+  file->mode = 1;
+  file->flags = flags;
+  file->replace = replace;
+  file->folder = folder;
+  u64 length = strlen(path);
+  file->path = (char*)sys_malloc(length + 1);
+  memcpy(file->path, path, length + 1);
+  file->temporary = temporary;
+  file->buffer = (char*)sys_malloc(kWriteBuffer);
+  pthread_mutex_lock(&g_open_files_lock);
+  file->next = g_open_files;
+  if (g_open_files) g_open_files->previous = file;
+  g_open_files = file;
+  pthread_mutex_unlock(&g_open_files_lock);
+  return file;
 }
 
 ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
@@ -80,25 +104,15 @@ ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
   if (descriptor < 0) return nullptr;
   if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(descriptor);
+    if (temporary) unlink(temporary);
+    sys_free(temporary);
     return nullptr;
   }
+  if (mode != 0) return file_output_create(descriptor, AT_FDCWD, path, temporary, flags, true);
   ZuFile* file = (ZuFile*)sys_malloc(sizeof(ZuFile));
   memset(file, 0, sizeof(*file));
   file->descriptor = descriptor;
-  file->mode = mode;
-  file->flags = flags;
-  if (mode == 0) return file;  // nothing to remove at exit: kept off the shared list
-  u64 length = strlen(path);
-  file->path = (char*)sys_malloc(length + 1);
-  memcpy(file->path, path, length + 1);
-  file->temporary = temporary;
-  file->buffer = (char*)sys_malloc(kWriteBuffer);
-  pthread_mutex_lock(&g_open_files_lock);
-  file->next = g_open_files;
-  if (g_open_files) g_open_files->previous = file;
-  g_open_files = file;
-  pthread_mutex_unlock(&g_open_files_lock);
-  return file;
+  return file;  // nothing to remove at exit: kept off the shared list
 }
 
 namespace {
@@ -116,8 +130,8 @@ bool close_file(ZuFile* file) {
   }
   bool ok = flush(file) && !(file->mode != 0 && file->abandoned);
   if (file->mode != 0 && ok)
-    ok = path_put_in_place(file->descriptor, file->temporary, file->path, true,
-                           (file->flags & ZU_FILE_DURABLE) != 0);
+    ok = path_put_in_place(file->descriptor, file->folder, file->temporary, file->path,
+                           file->replace, (file->flags & ZU_FILE_DURABLE) != 0);
   if (close(file->descriptor) != 0 && file->mode != 0) ok = false;
   return ok;
 }
@@ -126,6 +140,7 @@ void free_file(ZuFile* file) {
   sys_free(file->buffer);
   sys_free(file->path);
   sys_free(file->temporary);
+  if (file->mode != 0 && file->folder != AT_FDCWD) close(file->folder);
   sys_free(file);
 }
 
@@ -134,7 +149,7 @@ void free_file(ZuFile* file) {
 bool filesystem_file_destroy(ZuFile* file) {
   if (!file) return false;
   bool ok = close_file(file);
-  if (file->mode != 0 && !ok && !file->abandoned) unlink(file->temporary);
+  if (file->mode != 0 && !ok && !file->abandoned) unlinkat(file->folder, file->temporary, 0);
   free_file(file);
   return ok;
 }
@@ -142,7 +157,7 @@ bool filesystem_file_destroy(ZuFile* file) {
 void filesystem_file_discard(ZuFile* file) {
   if (!file) return;
   if (file->mode != 0 && !file->abandoned) {
-    unlink(file->temporary);
+    unlinkat(file->folder, file->temporary, 0);
     file->abandoned = true;
     file->buffered = 0;
   }

@@ -8,14 +8,21 @@
 // they were before it started.
 void file_abandon_all(void);
 
+// A file open for writing to temporary, which is put in place at path when
+// it is closed whole; both are taken from the folder descriptor (AT_FDCWD
+// for the working folder), which the file then owns. Takes temporary over.
+ZuFile* file_output_create(int descriptor, int folder, const char* path, char* temporary,
+                           u32 flags, bool replace);
+
 // A name for a temporary file beside path, unique to this process and call
 // ("<folder>/.<name>.<pid>.<count>.tmp"); sys_free it.
 char* path_temporary_beside(const char* path);
 
-// Renames temporary over path (without replace: fails when path exists);
-// with durable, the file's bytes and the folder's entry are synced first.
-bool path_put_in_place(int descriptor, const char* temporary, const char* path, bool replace,
-                       bool durable);
+// Renames temporary over path, both taken from folder (a descriptor, or
+// AT_FDCWD); without replace it fails when path exists. With durable the
+// file's bytes are synced before and the folder's entry after.
+bool path_put_in_place(int descriptor, int folder, const char* temporary, const char* path,
+                       bool replace, bool durable);
 
 // Creates the missing folders of the parent of path. False when one of them
 // cannot be made.

@@ -135,25 +135,22 @@ char* path_temporary_beside(const char* path) {
   return temporary;
 }
 
-bool path_put_in_place(int descriptor, const char* temporary, const char* path, bool replace,
-                       bool durable) {
+bool path_put_in_place(int descriptor, int folder, const char* temporary, const char* path,
+                       bool replace, bool durable) {
   if (durable && fsync(descriptor) != 0) return false;
-  int renamed = replace ? rename(temporary, path)
-                        : renameat2(AT_FDCWD, temporary, AT_FDCWD, path, RENAME_NOREPLACE);
-  if (renamed != 0) return false;
-  if (durable) {
-    // The new folder entry must reach the disk too, or a crash can bring
-    // back the old file under the new bytes' name, or none.
-    const char* slash = strrchr(path, '/');
-    char* folder = strndup(path, slash ? (u64)(slash - path) + 1 : 0);
-    int folder_descriptor = open(folder[0] ? folder : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    free(folder);
-    if (folder_descriptor < 0) return false;
-    bool synced = fsync(folder_descriptor) == 0;
-    close(folder_descriptor);
-    return synced;
-  }
-  return true;
+  if (renameat2(folder, temporary, folder, path, replace ? 0 : RENAME_NOREPLACE) != 0) return false;
+  if (!durable) return true;
+  // The new folder entry must reach the disk too, or a crash can bring
+  // back the old file under the new bytes' name, or none.
+  if (folder != AT_FDCWD) return fsync(folder) == 0;
+  const char* slash = strrchr(path, '/');
+  char* name = strndup(path, slash ? (u64)(slash - path) + 1 : 0);
+  int folder_descriptor = open(name[0] ? name : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  free(name);
+  if (folder_descriptor < 0) return false;
+  bool synced = fsync(folder_descriptor) == 0;
+  close(folder_descriptor);
+  return synced;
 }
 
 bool filesystem_copy_file(const char* destination, const char* source, bool overwrite) {
@@ -175,7 +172,7 @@ bool filesystem_copy_file(const char* destination, const char* source, bool over
     return false;
   }
   bool ok = copy_contents(from, to);
-  ok = ok && path_put_in_place(to, temporary, destination, overwrite, false);
+  ok = ok && path_put_in_place(to, AT_FDCWD, temporary, destination, overwrite, false);
   if (close(to) != 0) ok = false;
   if (!ok) unlink(temporary);
   close(from);
