@@ -149,9 +149,14 @@ ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);
 // ---- paths ---------------------------------------------------------------
 #define ZU_ATTR_EXISTS 1u
 #define ZU_ATTR_READABLE_FILE 2u
+#define ZU_ATTR_SPECIAL 4u
 // Bit 0: the path exists. Bit 1 too: it is a file that can be opened, or a
-// folder that can be listed.
+// folder that can be listed. Bit 2: it is neither a regular file nor a
+// folder (a device, a pipe, a socket). Links are followed.
 ZU_EXPORT u32 filesystem_get_attr(const char* path);
+// The absolute path of path with every link, "." and ".." resolved, into
+// out (size bytes); false when path does not exist or out is too small.
+ZU_EXPORT bool filesystem_resolve_path(const char* path, char* out, u64 size);
 // True when both paths exist and name one file (links and other spellings
 // of one path included).
 ZU_EXPORT bool filesystem_same_file(const char* a, const char* b);
@@ -172,7 +177,9 @@ ZU_EXPORT bool filesystem_mirror_directory(const char* destination, const char* 
 // path written begins with directory exactly as given. With slots null it
 // returns the number of paths; otherwise it writes at most capacity of them,
 // one per 512-byte slot, and returns the number written. A folder that does
-// not exist yields nothing. A path that does not fit a slot ends the process.
+// not exist yields nothing. A path that does not fit a slot, or an entry
+// that is neither a file nor a folder (a device, a pipe or a socket, also
+// behind a link), ends the process naming it.
 ZU_EXPORT u64 filesystem_list_directory_files(const char* directory, const char* base_directory,
                                               bool recursive, bool include_directories,
                                               char (*slots)[ZU_PATH_SLOT], u64 capacity);

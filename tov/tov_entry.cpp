@@ -75,6 +75,27 @@ void grow_lists(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names, u64 added)
   zu_array_resize(names, (u64)names->count + added);
 }
 
+// Says which of the listed files are links that lead outside the folder
+// scanned: they are packed as the files they lead to.
+void report_outside_links(const PathSlot* sources, u64 count, const char* scan_dir,
+                          const char* working_dir) {
+  char path[ZU_PATH_SLOT * 2], root[4096], target[4096];
+  auto absolute = [&](const char* relative) {
+    sys_snprintf(path, sizeof(path), "%s%s", relative[0] == '/' ? "" : working_dir, relative);
+    return path;
+  };
+  if (!filesystem_resolve_path(absolute(scan_dir), root, sizeof(root) - 1)) return;
+  u64 root_length = strlen(root);
+  root[root_length++] = '/';
+  root[root_length] = 0;
+  for (u64 i = 0; i < count; ++i) {
+    if (!filesystem_resolve_path(absolute(sources[i].text), target, sizeof(target))) continue;
+    if (sys_strncmp(target, root, root_length) != 0)
+      sys_printf("'%s' is a link to '%s', outside the folder scanned: packed as that file\n",
+                 sources[i].text, target);
+  }
+}
+
 void scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
                       const char* working_dir, bool verbose) {
   for (u64 v = 0; v < command_option_count(&g_tov_dir); ++v) {
@@ -96,6 +117,7 @@ void scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
     u64 listed = filesystem_list_directory_files(scan_dir, working_dir, true, false,
                                                  (char(*)[ZU_PATH_SLOT])(sources->data + first),
                                                  found);
+    if (verbose) report_outside_links(sources->data + first, listed, scan_dir, working_dir);
     u64 skip = strlen(scan_dir);
     for (u64 i = 0; i < listed; ++i)
       sys_snprintf(names->data[first + i].text, ZU_PATH_SLOT - 1, "%s%s", prefix,

@@ -90,12 +90,16 @@ void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       if (fstatat(dirfd(dir), name, &info, 0) != 0) continue;  // a dangling link
       is_dir = S_ISDIR(info.st_mode);
-      is_file = !is_dir;
+      is_file = S_ISREG(info.st_mode);
     } else if (is_dir && state->recursive) {
       if (fstatat(dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
     }
+    // A device or a pipe would be read without end, or wait for ever.
+    if (!is_dir && !is_file)
+      sys_exit(-1, "ERROR: '%s' is not a regular file (a device, a pipe or a socket), aborting...",
+               path);
     if (!is_dir) {
-      if (is_file) listing_add(state->listing, path, length);
+      listing_add(state->listing, path, length);
       continue;
     }
     if (state->include_directories) listing_add(state->listing, path, length);

@@ -103,8 +103,19 @@ u32 filesystem_get_attr(const char* path) {
   if (stat(path, &info) != 0) return 0;
   // A folder that can be listed counts as one that can be opened: commands
   // such as mirror_dir take folders as their inputs.
-  if (!permits(info, S_ISDIR(info.st_mode))) return ZU_ATTR_EXISTS;
-  return ZU_ATTR_EXISTS | ZU_ATTR_READABLE_FILE;
+  u32 special = S_ISDIR(info.st_mode) || S_ISREG(info.st_mode) ? 0 : ZU_ATTR_SPECIAL;
+  if (!permits(info, S_ISDIR(info.st_mode))) return ZU_ATTR_EXISTS | special;
+  return ZU_ATTR_EXISTS | ZU_ATTR_READABLE_FILE | special;
+}
+
+bool filesystem_resolve_path(const char* path, char* out, u64 size) {
+  char* resolved = realpath(path, nullptr);
+  if (!resolved) return false;
+  u64 length = strlen(resolved);
+  bool fits = length < size;
+  if (fits) memcpy(out, resolved, length + 1);
+  free(resolved);
+  return fits;
 }
 
 bool filesystem_same_file(const char* a, const char* b) {

@@ -73,3 +73,45 @@ TEST(E2eFatal, BadNamesLeaveNoPartOfBuildNinja) {
   EXPECT_EQ(result.err,
             "ERROR: Couldn't copy build rule file '" + source_dir() + "sdk/rules/none.ninja'\n");
 }
+
+// A device or a pipe among the inputs would fill the disk or hang the build:
+// generation refuses it by name, whether scanned, behind a link or named.
+TEST(E2eFatal, InputsThatAreNotRegularFiles) {
+  struct Case {
+    const char* setup;
+    std::vector<std::string> options;
+    const char* named;
+  } cases[] = {
+      {"mkfifo assets/pipe.bin", {"--tov-dir", "assets/"}, "assets/pipe.bin"},
+      {"ln -s /dev/zero assets/zero.bin", {"--tov-dir", "assets/"}, "assets/zero.bin"},
+      {"mkfifo pipe.bin", {"--tov-file", "pipe.bin"}, "pipe.bin"},
+  };
+  for (const Case& c : cases) {
+    E2eTree tree;
+    tree.write("assets/a.bin", "a");
+    ASSERT_EQ(run_shell(c.setup, tree.root()).status, 0);
+    ProcessResult result = tree.generate("e2e_special.tov", c.options);
+    EXPECT_EQ(result.status, 255) << c.setup;
+    EXPECT_EQ(result.err, std::string("ERROR: '") + c.named +
+                              "' is not a regular file (a device, a pipe or a socket), "
+                              "aborting...\n");
+  }
+  // A link that leads out of the folder scanned is packed as its target.
+  E2eTree tree;
+  tree.write("outside/real.bin", "real bytes");
+  ASSERT_EQ(run_shell("mkdir assets && ln -s ../outside/real.bin assets/linked.bin", tree.root()).status, 0);
+  ProcessResult result = tree.generate("e2e_linked.tov", {"--tov-dir", "assets/", "--tov-verbose"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("'assets/linked.bin' is a link to '" + tree.path("outside/real.bin") +
+                            "', outside the folder scanned: packed as that file\n"),
+            std::string::npos)
+      << result.out;
+  ASSERT_EQ(tree.ninja().status, 0);
+  std::string archive = E2eTree::archive_path("e2e_linked.tov");
+  {
+    OpenedArchive packed(archive);
+    TovFileInfo info = packed.file("linked.bin");
+    EXPECT_EQ(std::string((const char*)info.data, info.size), "real bytes");
+  }
+  remove(archive.c_str());
+}

@@ -173,7 +173,12 @@ void write_statement_section(ZuFile* file, const char* const* source_paths,
     // Sources are relative to the working folder, wherever the tool runs.
     if (i >= listed_count) {
       sys_snprintf(path, sizeof(path), "%s%s", working_dir, source_paths[i]);
-      if (!(filesystem_get_attr(path) & 1u)) continue;  // gone: skipped silently
+      u32 attributes = filesystem_get_attr(path);
+      if (!(attributes & ZU_ATTR_EXISTS)) continue;  // gone: skipped silently
+      if (attributes & ZU_ATTR_SPECIAL)
+        sys_exit(-1,
+                 "ERROR: '%s' is not a regular file (a device, a pipe or a socket), aborting...",
+                 source_paths[i]);
     }
     write_build_statements(source_paths[i], archive_names[i], false, working_dir,
                            intermediate_dir, &generated, members, types, file);
