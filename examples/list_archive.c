@@ -1,6 +1,6 @@
-/* Lists what a .tov archive holds, the way a game reaches its files: load
- * the archive into a set, index the root directory for every type, and read
- * a string table in place.
+/* Lists what a .tov archive holds, the way a game reaches its files: check
+ * each archive, load them into a set, index the root directory for every
+ * type, and read a string table in place.
  *
  *     list_archive game.tov [more.tov ...]
  */
@@ -9,11 +9,35 @@
 
 #include "tov/tov_archive.h"
 
+/* An archive this program did not build may be damaged or hostile: it is
+ * checked whole before the set trusts it. */
+static int archive_is_sound(const char* path) {
+  FILE* file = fopen(path, "rb");
+  if (!file) {
+    fprintf(stderr, "%s: cannot be read\n", path);
+    return 0;
+  }
+  fseek(file, 0, SEEK_END);
+  long size = ftell(file);
+  fseek(file, 0, SEEK_SET);
+  char* bytes = (char*)malloc(size > 0 ? (size_t)size : 1);
+  size_t read = fread(bytes, 1, size > 0 ? (size_t)size : 0, file);
+  fclose(file);
+  char message[256];
+  int sound = size >= 0 && read == (size_t)size &&
+              tov_archive_verify(bytes, (u64)read, 0, message, sizeof(message));
+  if (!sound) fprintf(stderr, "%s: damaged: %s\n", path, read == (size_t)size ? message : "short read");
+  free(bytes);
+  return sound;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     fprintf(stderr, "usage: %s ARCHIVE.tov [ARCHIVE.tov ...]\n", argv[0]);
     return 2;
   }
+  for (int i = 1; i < argc; ++i)
+    if (!archive_is_sound(argv[i])) return 1;
   TovArchiveSetDesc desc = {(const char* const*)(argv + 1), (u64)(argc - 1)};
   TovArchiveSet* set = tov_archive_create(&desc);
   if (!set) {

@@ -45,6 +45,12 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   ProcessResult listed = run_shell(shell_quote(bin_dir() + "list_archive") + " " + shell_quote(first));
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.out.find("lang/en.strtbl"), std::string::npos) << listed.out;
+  // ... and refuses a damaged one before it reads it.
+  std::string cut = tree.path("cut.tov");
+  write_file(cut, read_file(first).substr(0, 200));
+  listed = run_shell(shell_quote(bin_dir() + "list_archive") + " " + shell_quote(cut));
+  EXPECT_EQ(listed.status, 1);
+  EXPECT_EQ(listed.err, cut + ": damaged: total size differs from the file's (at offset 16)\n");
 
   // Change b; give c new bytes behind Ninja's back, keeping its time. Only
   // b's statement runs, and the catalogue reuses c's record unread: the

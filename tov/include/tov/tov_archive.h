@@ -190,9 +190,20 @@ ZU_EXPORT bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArch
 /* Checks the bytes of an archive (a mapped file, say) without trusting any
  * offset in it: header, entries, names, both hash tables, directory blocks,
  * string tables and the catalogue. An archive it accepts is safe for every
- * function above. On a fault it returns false and writes a message naming
- * the first fault and its offset into message (message_size bytes, may be
- * 0). It takes time in the archive's size (more with TOV_VERIFY_CONTENT). */
+ * function above, and so are the strings of its string tables. On a fault
+ * it returns false and writes a message naming the first fault and its
+ * offset into message (message_size bytes, may be 0). It takes time linear
+ * in the archive's size (more with TOV_VERIFY_CONTENT), whatever the bytes.
+ *
+ * When to call it: on every archive the game did not build itself, or that
+ * someone else could have changed or cut short (a download, a mod, a patch,
+ * a file a crash left half-written). A game may skip it for the archives it
+ * ships and installs read-only. Without it the runtime still never reads
+ * outside an archive's mapping and hands out only records whose name and
+ * data lie inside it (a file that does not end like an archive finds
+ * nothing), but a damaged archive's records may be wrong and its string
+ * tables' strings may run past their data. A hash of 0 never finds a file:
+ * a game may use it for "no asset". */
 ZU_EXPORT bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
                                   u64 message_size);
 
