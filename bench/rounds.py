@@ -5,8 +5,11 @@ A process of its own: one peer's heap and mappings do not shape the next
 one's (a hash map filled after another benchmark freed 100 MB measured half
 again slower). In turn, in an order that rotates each round: a busy
 neighbour on this shared machine favours none of them.
-Usage: bench/rounds.py ROUNDS PROGRAM [PROGRAM ARGUMENTS...]"""
+Usage: bench/rounds.py ROUNDS PROGRAM [PROGRAM ARGUMENTS...]
+BENCH_FILTER, when set, is a regular expression that picks the benchmarks run."""
 import json
+import os
+import re
 import statistics
 import subprocess
 import sys
@@ -20,6 +23,10 @@ def main():
     if listed.returncode != 0:
         sys.exit(listed.stderr.strip() or f"{program[0]} failed (status {listed.returncode})")
     names = listed.stdout.split()
+    if os.environ.get("BENCH_FILTER"):
+        names = [name for name in names if re.search(os.environ["BENCH_FILTER"], name)]
+    if not names:
+        sys.exit("no benchmark matches BENCH_FILTER")
     times = {name: [] for name in names}
     rates = {name: [] for name in names}
     for r in range(rounds):

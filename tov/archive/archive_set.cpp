@@ -27,7 +27,7 @@ LoadedArchive* load(const char* path) {
   archive->directories = {};
   archive->size = size;
   archive->path_text = zu_string_text(&archive->path);
-  archive->entry_span = 0;
+  archive->entries_end = 0;
   // A file built by the packer ends in a 0 byte (the high byte of the last
   // slot of its directory table). One that does not is left without tables;
   // one that does guarantees that every name inside it ends inside it, so
@@ -47,7 +47,7 @@ LoadedArchive* load(const char* path) {
     archive->names = table(base, size, header->name_table);
     archive->directories = table(base, size, header->directory_table);
     if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
-      archive->entry_span = size - kArchiveEntriesOffset - sizeof(ArchiveEntry) + 1;
+      archive->entries_end = size - sizeof(ArchiveEntry) + 1;
   }
   return archive;
 }

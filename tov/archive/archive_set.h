@@ -16,9 +16,9 @@ struct LoadedArchive {
   u64 size;  // bytes mapped: tables that do not fit are left out at load
   // Kept for the lookups, which hand both out or check against them per name.
   const char* path_text;  // zu_string_text(&path)
-  // An entry at offset o lies wholly in the file when o - 48 is below this.
-  // 0 when no entry can be trusted to: then every lookup misses.
-  u64 entry_span;
+  // An entry at an offset below this lies wholly in the file; 0 when no
+  // entry can be trusted to: then every lookup misses.
+  u64 entries_end;
 };
 
 struct TovArchiveSet {

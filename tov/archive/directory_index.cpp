@@ -132,10 +132,11 @@ u64 index_directories(const TovArchiveSet* set, const char* const* directories, 
       for (u64 d = 0; d < directory_count; ++d) {
         ItemList list = directory_list(archive, archive_blocks[d], t);
         for (u64 i = 0; i < list.count; ++i) {
-          // An item that names no sound entry is no file: not counted either.
+          // An item that names no entry is no file: not counted either.
           const ArchiveEntry* entry = archive_entry_at(archive, list.items[i].value);
           if (!entry) continue;
-          if (!dupes && listed_before(&listing, a, t, d, list.items[i].key)) continue;
+          // Nothing is listed before the first directory of the first archive.
+          if (!dupes && (a | d) && listed_before(&listing, a, t, d, list.items[i].key)) continue;
           ++result;
           if (out && written < capacity) archive_file_info(archive, entry, out + written++);
         }

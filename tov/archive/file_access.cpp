@@ -39,9 +39,11 @@ const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
 }
 
 // The entry of hash in the first of the set's archives from index from on
-// that holds it, and that archive; null when none does.
+// that holds it, and that archive; null when none does. A hash of 0, the
+// key of a free slot, finds none: games use 0 for "no asset".
 inline const ArchiveEntry* find_in_archives(const TovArchiveSet* set, u32 from, u64 hash,
                                             const LoadedArchive** archive) {
+  if (hash == 0) return nullptr;
   for (u32 a = from; a < set->archives.count; ++a) {
     *archive = set->archives.data[a];
     if (const ArchiveEntry* entry = find_entry(*archive, hash)) return entry;
@@ -77,8 +79,9 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
       buckets[i] = prefetch_bucket(first, hashes[i]);
     }
     for (u64 i = 0; i < n; ++i) {
-      entries[i] =
-          buckets[i] ? entry_of(first, archive_bucket_find(buckets[i], hashes[i])) : nullptr;
+      entries[i] = buckets[i] && hashes[i]
+                       ? entry_of(first, archive_bucket_find(buckets[i], hashes[i]))
+                       : nullptr;
       if (entries[i]) __builtin_prefetch(entries[i]);
     }
     for (u64 i = 0; i < n; ++i) {
@@ -96,7 +99,12 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
 }  // namespace
 
 void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, TovFileInfo* out) {
-  out->name = (const char*)archive->base + entry->name;
+  u64 file_size = archive->size;
+  u64 name = entry->name < file_size ? entry->name : file_size - 1;
+  u64 data = entry->data < file_size ? entry->data : file_size;
+  u64 room = file_size - data;
+  u64 size = entry->size < room ? entry->size : room;
+  out->name = (const char*)archive->base + name;
   out->archive = archive->path_text;
   // Hash to size lie alike in both: one copy, not six.
   static_assert(offsetof(TovFileInfo, hash) == offsetof(ArchiveEntry, name_hash) &&
@@ -106,9 +114,10 @@ void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, 
                     offsetof(TovFileInfo, checksum) == offsetof(ArchiveEntry, content_hash) &&
                     offsetof(TovFileInfo, size) == offsetof(ArchiveEntry, size),
                 "a file's record copies its entry's fields from hash to size");
-  memcpy(&out->hash, &entry->name_hash,
+  memcpy(&out->hash, (const u8*)entry + offsetof(ArchiveEntry, name_hash),
          offsetof(ArchiveEntry, data) - offsetof(ArchiveEntry, name_hash));
-  out->data = archive->base + entry->data;
+  out->size = size;
+  out->data = archive->base + data;
 }
 
 u64 tov_archive_access_files(const TovArchiveSet* set, const char* const* names, u64 count,

@@ -29,7 +29,9 @@ struct ArchiveHeader {
 static_assert(sizeof(ArchiveHeader) == 48, "the header is 48 bytes");
 
 // Entry i lies at 48 + 56 * i; that offset is its identity in the tables.
-struct ArchiveEntry {
+// Packed: the runtime reads entries at offsets taken from the file, which
+// in an archive nobody verified may lie at any byte.
+struct __attribute__((packed)) ArchiveEntry {
   u64 name;       // offset of the name in the names section
   u64 archive;    // 0 in the file; the runtime's copies point at the archive's path
   u64 name_hash;  // zu_hash_s, seed 0
