@@ -86,6 +86,10 @@ ZU_EXPORT char* sys_strncpy(char* destination, const char* source, u64 size);
 // reaches the whole text.
 ZU_EXPORT void sys_strreplace_any(char* text, const char* set, char replacement);
 
+// True when text matches the shell pattern (*, ?, [...]; '*' also matches
+// '/', and a leading '.' needs no special match).
+ZU_EXPORT bool sys_glob_match(const char* pattern, const char* text);
+
 // ---- numbers -------------------------------------------------------------
 // Read an optional sign and the longest run of digits of base; end (may be
 // null) receives the first character not read. Values beyond the range

@@ -4,7 +4,9 @@
 #include "build_rules/invocations.h"
 #include "command_option.h"
 #include "ninja/ninja_file.h"
+#include "queued_sources.h"
 #include "tov_entry.h"
+#include "unknown_options.h"
 
 ZU_COMMAND_OPTION(g_tov_dir, 0, "tov-dir",
                   "Directory(ies) to process for archive inclusion (use '|' to rename in archive, "
@@ -32,10 +34,6 @@ ZU_COMMAND_OPTION(g_tov_verbose, 0, "tov-verbose", "Enable verbose output", kOpt
                   kOptionNone);
 
 namespace {
-
-struct PathSlot {
-  char text[ZU_PATH_SLOT];
-};
 
 const char* value_text(CommandOption** handle, u64 index) {
   return zu_string_text(command_option_value(handle, index));
@@ -96,8 +94,21 @@ void report_outside_links(const PathSlot* sources, u64 count, const char* scan_d
   }
 }
 
-void scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
-                      const char* working_dir, bool verbose) {
+// Says so when the folder to scan or the file to queue does not exist: a
+// mistyped path would otherwise pack nothing without a word. True when it
+// does not.
+bool report_missing(const char* kind, const char* path, const char* working_dir) {
+  char full[ZU_PATH_SLOT * 2];
+  sys_snprintf(full, sizeof(full), "%s%s", path[0] == '/' ? "" : working_dir, path);
+  if (filesystem_get_attr(full) & ZU_ATTR_EXISTS) return false;
+  sys_printf("WARNING: %s '%s' does not exist\n", kind, path);
+  return true;
+}
+
+// Returns the number of folders that do not exist.
+u32 scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
+                     const char* working_dir, bool verbose) {
+  u32 missing = 0;
   for (u64 v = 0; v < command_option_count(&g_tov_dir); ++v) {
     ZuString value;
     zu_string_init(&value, value_text(&g_tov_dir, v));
@@ -112,6 +123,7 @@ void scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
     if (verbose) sys_printf("Scanning %s...\n", text);
     const char* scan_dir = zu_string_text(&scan);
     u64 found = filesystem_list_directory_files(scan_dir, working_dir, true, false, nullptr, 0);
+    if (found == 0 && report_missing("--tov-dir folder", scan_dir, working_dir)) ++missing;
     u32 first = sources->count;
     grow_lists(sources, names, found);
     u64 listed = filesystem_list_directory_files(scan_dir, working_dir, true, false,
@@ -129,6 +141,7 @@ void scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
     zu_string_destroy(&scan);
     zu_string_destroy(&value);
   }
+  return missing;
 }
 
 void queue_files(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names) {
@@ -163,6 +176,7 @@ const char* tov_get_current_build_rule_command(void) {
 }
 
 u32 tov_begin(void) {
+  check_unknown_options();
   if (!command_option_is_set(&g_tov_working_dir)) sys_exit(-1, "No working dir set");
   ZuString working_dir;
   setting(&working_dir, &g_tov_working_dir, true);
@@ -215,11 +229,23 @@ u32 tov_begin(void) {
 
   ZuArray<PathSlot> sources = {};
   ZuArray<PathSlot> names = {};
+  u32 missing = 0;
   if (command_option_is_set(&g_tov_dir))
-    scan_directories(&sources, &names, zu_string_text(&working_dir), verbose);
+    missing = scan_directories(&sources, &names, zu_string_text(&working_dir), verbose);
   u32 listed_count = sources.count;
   if (command_option_is_set(&g_tov_file)) queue_files(&sources, &names);
   if (sources.count != names.count) sys_exit(-1, "Internal error");
+  u32 found_files = listed_count;
+  for (u32 i = listed_count; i < sources.count; ++i) {
+    if (report_missing("--tov-file", sources.data[i].text, zu_string_text(&working_dir)))
+      ++missing;
+    else
+      ++found_files;
+  }
+  if (missing && found_files == 0)
+    sys_exit(-1, "ERROR: Nothing to pack: none of the folders and files given exists, aborting...");
+  queued_sources_drop_ignored(&sources, &names, &listed_count);
+  queued_sources_normalize_names(&sources, &names);
 
   u32 count = sources.count;
   const char** source_paths = count ? (const char**)sys_malloc(count * sizeof(char*)) : nullptr;

@@ -1,3 +1,4 @@
+#include <fnmatch.h>
 #include <string.h>
 
 #include "internal.h"
@@ -56,3 +57,5 @@ void sys_strreplace_any(char* text, const char* set, char replacement) {
     if (strchr(set, *at) && *at) *at = replacement;
   }
 }
+
+bool sys_glob_match(const char* pattern, const char* text) { return fnmatch(pattern, text, 0) == 0; }

@@ -76,6 +76,10 @@ void command_option_unlock(void);
 
 // ---- queries -----------------------------------------------------------
 CommandOption* command_option_find(const char* long_name);
+// The long options ("name" of "--name") that lenient parsing skipped since
+// the last full parse, in order: no option knew them then.
+u64 command_option_skipped_count(void);
+const char* command_option_skipped(u64 index);
 bool command_option_is_set(CommandOption** handle);
 u64 command_option_count(CommandOption** handle);
 // The index is not checked; the option must be set.

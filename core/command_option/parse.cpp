@@ -6,6 +6,10 @@
 
 namespace {
 
+// Long options skipped in lenient mode, for a later look once every module
+// has registered its own.
+ZuArray<ZuString> g_skipped;
+
 [[noreturn]] void fail_option(const char* format, const CommandOption* option) {
   char short_name[2] = {option->short_name, 0};
   sys_exit(-1, format, short_name, option->long_name);
@@ -81,6 +85,7 @@ i32 command_option_parse(i32 argc, char** argv, u8 lenient) {
 i32 command_option_parse_arguments(i32 argc, char** argv, u8 lenient,
                                    CommandOptionParseState* state, u8 reset, u8 keep_existing) {
   if (reset) {
+    zu_array_clear(&g_skipped);
     for (CommandOption* option = command_option_head(); option; option = option->next) {
       command_option_values_free(option->values);
       option->values = nullptr;
@@ -117,6 +122,7 @@ i32 command_option_parse_arguments(i32 argc, char** argv, u8 lenient,
           command_option_print_help();
           sys_exit(-1, "No command named '%s' found, aborted\n", name);
         }
+        if (argument[1] == '-') zu_string_init(zu_array_push_zeroed(&g_skipped), name);
         ++index;
         continue;
       }
@@ -149,3 +155,7 @@ i32 command_option_parse_arguments(i32 argc, char** argv, u8 lenient,
   command_option_read_argument_files(lenient, state);
   return argc;
 }
+
+u64 command_option_skipped_count(void) { return g_skipped.count; }
+
+const char* command_option_skipped(u64 index) { return zu_string_text(g_skipped.data + index); }

@@ -146,3 +146,26 @@ TEST_F(Lookup, HashZeroIsNoFile) {
   u64 zeros[40] = {};  // more than one wave of the batch path
   EXPECT_EQ(tov_archive_access_files_by_hash(set_, zeros, 40, out, 4), 0u);
 }
+
+TEST(Names, NormalizedAsDocumented) {
+  struct Case {
+    const char* source;
+    const char* name;
+  } cases[] = {{"Hero_Idle.PNG", "hero_idle.png"},
+               {"shot-hard/pipe 2.jpg", "shot_hard/pipe_2.jpg"},
+               {"a.b/c_9.bin", "a.b/c_9.bin"},
+               {"caf\xc3\xa9.ogg", "caf__.ogg"},  // each byte of a character on its own
+               {"", ""}};
+  for (const Case& c : cases) {
+    char out[64];
+    EXPECT_EQ(tov_archive_normalize_name(c.source, out, sizeof(out)), strlen(c.name));
+    EXPECT_STREQ(out, c.name);
+  }
+  char cut[5] = "xxxx";
+  EXPECT_EQ(tov_archive_normalize_name("ABCDEFG", cut, sizeof(cut)), 7u);  // as snprintf
+  EXPECT_STREQ(cut, "abcd");
+  EXPECT_EQ(tov_archive_normalize_name("ABC", nullptr, 0), 3u);
+  char same[] = "In-Place.BIN";
+  tov_archive_normalize_name(same, same, sizeof(same));
+  EXPECT_STREQ(same, "in_place.bin");
+}

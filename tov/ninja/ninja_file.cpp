@@ -7,6 +7,10 @@
 
 ZU_COMMAND_OPTION(g_rule_file, 0, "tov-rule-file", "Paths to rule files for build", kOptionMany,
                   kOptionString);
+ZU_COMMAND_OPTION(g_tov_out_dir, 0, "tov-out-dir",
+                  "Folder the archive is written to (relative to the working dir; default: "
+                  "danger_zone/ beside the tool)",
+                  kOptionOne, kOptionString);
 
 namespace {
 
@@ -142,8 +146,19 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
   ninja_write(file, "\nbuilddir = ${wd}${id}../");
   ninja_write(file, "\nod = ${wd}${id}");
   ZuString folder;
-  escaped(&folder, filesystem_get_exe_dir(), false);
-  zu_string_add_text(&folder, "danger_zone/");
+  if (command_option_is_set(&g_tov_out_dir)) {
+    // Two projects on one machine each keep their archive in their own folder.
+    const char* chosen = zu_string_text(command_option_value(&g_tov_out_dir, 0));
+    ZuString joined;
+    zu_string_init(&joined, chosen[0] == '/' ? "" : working_dir);
+    zu_string_add_text(&joined, chosen);
+    if (!sys_strend(zu_string_text(&joined), "/")) zu_string_add_char(&joined, '/');
+    escaped(&folder, zu_string_text(&joined), false);
+    zu_string_destroy(&joined);
+  } else {
+    escaped(&folder, filesystem_get_exe_dir(), false);
+    zu_string_add_text(&folder, "danger_zone/");
+  }
   sys_strreplace_any(zu_string_data(&folder), "\\", '/');
   ninja_write(file, "\nfd = ");
   ninja_write(file, zu_string_text(&folder));

@@ -3,6 +3,7 @@
 #include "archive/names.h"
 #include "build_rule_table.h"
 #include "build_rules/invocations.h"
+#include "queued_sources.h"
 #include "ninja_text.h"
 #include "zu_small_array.h"
 
@@ -18,6 +19,19 @@ const char* checked_ending(const char* name) {
 
 void push_name(ZuArray<ZuString>* list, const char* name) {
   zu_string_init(zu_array_push_zeroed(list), name);
+}
+
+// A source path as build.ninja carries it: '$', ':' and blanks escaped. Names
+// made only of a-z 0-9 . / _ come out as they are.
+void write_source_path(ZuFile* file, const char* path, u64 length) {
+  for (u64 i = 0; i < length; ++i) {
+    char c = path[i];
+    if (c == '\n' || c == '\r')
+      sys_exit(-1, "ERROR: '%s' holds a line break, which build.ninja cannot carry, aborting...",
+               path);
+    if (c == '$' || c == ':' || c == ' ') ninja_write_range(file, "$", 1);
+    ninja_write_range(file, &c, 1);
+  }
 }
 
 const RuleInvocation* invocation_of(const BuildRule* rule) {
@@ -45,10 +59,13 @@ void write_extra_inputs(ZuFile* file, const BuildRule* rule, const char* source,
                      suffix);
       bool last = c + 1 == candidate_count;
       if ((filesystem_get_attr(test) & 3u) == 3u || (last && input->always)) {
-        if (in_intermediate)
+        if (in_intermediate) {
           ninja_writef(file, " ${od}%.*s%s", (int)archive_stem, archive_name, suffix);
-        else
-          ninja_writef(file, " ${wd}%.*s%s", (int)source_stem, source, suffix);
+        } else {
+          ninja_write(file, " ${wd}");
+          write_source_path(file, source, source_stem);
+          ninja_write(file, suffix);
+        }
         break;
       }
     }
@@ -61,15 +78,23 @@ void write_build_statements(const char* source, const char* archive_name,
                             bool input_in_intermediate, const char* working_dir,
                             const char* intermediate_dir, ZuArray<ZuString>* chained,
                             ZuArray<ZuString>* members, ZuArray<u16>* types, ZuFile* file) {
-  const char* source_ending = checked_ending(source);
+  // With normalized names the source keeps its artist's spelling: its rules
+  // and its step files follow the archive name instead.
+  bool normalized = archive_name && queued_names_normalized();
+  const char* source_ending = normalized ? file_ending(source) : checked_ending(source);
+  if (!source_ending) sys_exit(-1, "ERROR: No '.' in filename '%s', aborting...", source);
   const char* archive_ending = source_ending;
   if (archive_name) archive_ending = checked_ending(archive_name);
   else archive_name = source;
   const BuildRule* first;
   const BuildRule* end;
-  if (!find_build_rules(source, source_ending, &first, &end)) return;
+  if (!find_build_rules(normalized ? archive_name : source,
+                        normalized ? archive_ending : source_ending, &first, &end))
+    return;
   u32 source_stem = (u32)(source_ending - source);
   u32 archive_stem = (u32)(archive_ending - archive_name);
+  const char* step_name = normalized ? archive_name : source;
+  u32 step_stem = normalized ? archive_stem : source_stem;
   u32 archive_length = (u32)strlen(archive_name);
   char name[2048];
   for (const BuildRule* rule = first; rule < end; ++rule) {
@@ -93,7 +118,7 @@ void write_build_statements(const char* source, const char* archive_name,
     ninja_write(file, zu_string_text(&rule->command));
     const RuleInvocation* invocation = invocation_of(rule);
     ninja_write(file, input_in_intermediate ? " ${od}" : " ${wd}");
-    ninja_write(file, source);
+    write_source_path(file, source, strlen(source));
     write_extra_inputs(file, rule, source, source_stem, archive_name, archive_stem, working_dir,
                        intermediate_dir);
     ninja_write(file, " | ${sdk}versions/");
@@ -102,10 +127,10 @@ void write_build_statements(const char* source, const char* archive_name,
     if (invocation && rule->outputs.count == 1) {
       const char* output_ending = zu_string_text(&rule->outputs.data[0].ending);
       if (invocation->has_depfile)
-        ninja_writef(file, "  out_depfile = ${builddir}depfiles/%.*s%s.d\n", (int)source_stem,
-                     source, output_ending);
+        ninja_writef(file, "  out_depfile = ${builddir}depfiles/%.*s%s.d\n", (int)step_stem,
+                     step_name, output_ending);
       if (invocation->has_rspfile)
-        ninja_writef(file, "  out_rspfile = ${od}%.*s%s.rsp\n", (int)source_stem, source,
+        ninja_writef(file, "  out_rspfile = ${od}%.*s%s.rsp\n", (int)step_stem, step_name,
                      output_ending);
     }
   }

@@ -183,6 +183,18 @@ typedef struct TovArchiveInfo {
  * there is no such archive. */
 ZU_EXPORT bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out);
 
+/* ---- names ----------------------------------------------------------------- */
+
+/* The archive name that packing with --tov-normalize-names makes of a source
+ * name, so that a game can look up the names its artists wrote: ASCII
+ * letters are lower-cased and every other byte outside a-z 0-9 . / _
+ * becomes '_' (each byte of a multi-byte character on its own), so
+ * "Hero_Idle.PNG" becomes "hero_idle.png" and "shot-hard/pipe 2.jpg"
+ * becomes "shot_hard/pipe_2.jpg". This mapping never changes. Writes at
+ * most size - 1 bytes and a 0 into out (nothing when size is 0) and returns
+ * the length of the whole name, as snprintf does; out may be name. */
+ZU_EXPORT u64 tov_archive_normalize_name(const char* name, char* out, u64 size);
+
 /* ---- checking ------------------------------------------------------------ */
 
 #define TOV_VERIFY_CONTENT 1u /* also hash every file's bytes */
