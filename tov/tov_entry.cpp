@@ -3,6 +3,7 @@
 // build.ninja.
 #include "build_rules/invocations.h"
 #include "command_option.h"
+#include "ninja/endings_file.h"
 #include "ninja/ninja_file.h"
 #include "queued_sources.h"
 #include "tov_entry.h"
@@ -229,6 +230,7 @@ u32 tov_begin(void) {
 
   ZuArray<PathSlot> sources = {};
   ZuArray<PathSlot> names = {};
+  endings_file_register(zu_string_text(&working_dir), zu_string_text(&sdk_dir));
   u32 missing = 0;
   if (command_option_is_set(&g_tov_dir))
     missing = scan_directories(&sources, &names, zu_string_text(&working_dir), verbose);

@@ -31,6 +31,49 @@ TEST(E2eRealTrees, NormalizedNamesIgnoredFilesAndAnOutputFolder) {
   EXPECT_EQ(filesystem_get_attr(E2eTree::archive_path("e2e_real.tov").c_str()), 0u);
 }
 
+TEST(E2eRealTrees, AnEndingsFileMapsEndingsToRules) {
+  E2eTree tree;
+  tree.write("assets/Map-Easy/bumper.sol", "level");
+  tree.write("assets/music.ogg.gz", "packed");
+  tree.write("assets/notes.lvl", "text");
+  tree.write("endings.txt",
+             "# ending rule type [output ending]\n"
+             ".sol copy 20   # levels\n"
+             "\t.lvl\tcopy 21 .text\r\n"
+             "\n"
+             "* copy 22\n");
+  ProcessResult generated = tree.generate(
+      "e2e_endings.tov", {"--tov-dir", "assets/", "--tov-normalize-names", "--tov-endings",
+                          "endings.txt", "--tov-out-dir", "out/pack"});
+  ASSERT_EQ(generated.status, 0) << generated.err;
+  ASSERT_EQ(tree.ninja().status, 0);
+  OpenedArchive archive(tree.path("out/pack/e2e_endings.tov"));
+  EXPECT_EQ(archive.file("map_easy/bumper.sol").type, 20);
+  EXPECT_EQ(archive.file("notes.text").type, 21);
+  EXPECT_EQ(archive.file("music.ogg.gz").type, 22);
+  // Each bad line is named by file and line.
+  struct Case {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {".sol copy\n", "endings.txt:1: expected 'ENDING RULE TYPE [OUTPUT_ENDING]', found '.sol'"},
+      {"\nsol copy 20\n", "endings.txt:2: an ending starts with '.' (or is '*'), not 'sol'"},
+      {".sol kopy 20\n", "endings.txt:1: no command or rule file rule is named 'kopy'"},
+      {".sol copy 70000\n", "endings.txt:1: a type is a number from 0 to 65535, not '70000'"},
+      {".sol copy 20 png\n", "endings.txt:1: an output ending starts with '.', not 'png'"},
+      {"* copy 2 .bin\n", "endings.txt:1: the '*' line keeps each file's name; no output ending '.bin'"},
+      {".bin copy 2\n",
+       "endings.txt:1: a rule (of a module or an earlier line) already builds the ending '.bin'"},
+  };
+  for (const Case& c : cases) {
+    tree.write("endings.txt", c.text);
+    ProcessResult result =
+        tree.generate("e2e_endings.tov", {"--tov-dir", "assets/", "--tov-endings", "endings.txt"});
+    EXPECT_EQ(result.status, 255) << c.text;
+    EXPECT_EQ(result.err, std::string("ERROR: ") + c.message + ", aborting...\n");
+  }
+}
+
 TEST(E2eRealTrees, MistakesAreSaid) {
   E2eTree tree;
   tree.write("assets/A.bin", "upper");

@@ -5,6 +5,8 @@
 
 namespace {
 ZuArray<BuildRule> g_rules;
+BuildRule g_fallback;
+bool g_has_fallback;
 
 u64 ending_hash_of(const BuildRule* rule) { return rule->ending_hash; }
 }  // namespace
@@ -29,6 +31,12 @@ const char* file_ending(const char* name) {
 }
 
 const ZuArray<BuildRule>* build_rule_table(void) { return &g_rules; }
+
+void build_rule_set_fallback(const BuildRule* rule) {
+  if (g_has_fallback) zu_destroy(&g_fallback);
+  zu_copy(&g_fallback, rule);
+  g_has_fallback = true;
+}
 
 void tov_register_build_rule(const BuildRule* rules, u64 count) {
   // The records may lie inside the table: copy them before the block moves.
@@ -61,6 +69,11 @@ bool find_build_rules(const char* source, const char* ending, const BuildRule** 
     const ZuArray<BuildRuleExtraInput>* inputs = &g_rules.data[i].extra_inputs;
     for (u32 k = 0; k < inputs->count; ++k)
       if (inputs->data[k].suffix_hash == hash) return false;  // an extra input of a rule
+  }
+  if (g_has_fallback) {
+    *first = &g_fallback;
+    *end = &g_fallback + 1;
+    return true;
   }
   TOV_LOG("ERROR: No rules found that matches filename '%s' with ending '%s'\n", source, ending);
   for (u32 i = 0; i < g_rules.count; ++i) {

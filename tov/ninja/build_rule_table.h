@@ -20,5 +20,8 @@ bool find_build_rules(const char* source, const char* ending, const BuildRule** 
                       const BuildRule** end);
 
 const ZuArray<BuildRule>* build_rule_table(void);
+// The rule for files whose ending no rule knows (an endings file's '*'
+// line); copied. Without one, such a file ends generation as before.
+void build_rule_set_fallback(const BuildRule* rule);
 
 void register_builtin_build_rules(void);
