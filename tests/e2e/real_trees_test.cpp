@@ -110,3 +110,38 @@ TEST(E2eRealTrees, MistakesAreSaid) {
     EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
   }
 }
+
+// Adding, deleting and renaming assets takes only `ninja`.
+TEST(E2eRealTrees, TheBuildFollowsTheTree) {
+  E2eTree tree;
+  tree.write("assets/One.bin", "1");
+  tree.write("assets/Sub Folder/two.bin", "2");
+  ASSERT_EQ(tree.generate("e2e_follow.tov", {"--tov-dir", "assets/", "--tov-normalize-names",
+                                             "--tov-regenerate", "--tov-out-dir", "out/pack"})
+                .status,
+            0);
+  ASSERT_EQ(tree.ninja().status, 0);
+  struct Step {
+    const char* change;
+    std::vector<std::string> names;
+  } steps[] = {
+      {"echo 3 > 'assets/Sub Folder/Three.bin'", {"one.bin", "sub_folder/three.bin", "sub_folder/two.bin"}},
+      {"rm assets/One.bin", {"sub_folder/three.bin", "sub_folder/two.bin"}},
+      {"mkdir assets/new && echo 4 > assets/new/four.bin",
+       {"new/four.bin", "sub_folder/three.bin", "sub_folder/two.bin"}},
+      {"mv 'assets/Sub Folder/two.bin' 'assets/Sub Folder/deux.bin'",
+       {"new/four.bin", "sub_folder/deux.bin", "sub_folder/three.bin"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.change);
+    ASSERT_EQ(run_shell(step.change, tree.root()).status, 0);
+    ProcessResult built = tree.ninja();
+    ASSERT_EQ(built.status, 0) << built.out;
+    EXPECT_NE(built.out.find("REGENERATE build.ninja"), std::string::npos) << built.out;
+    OpenedArchive archive(tree.path("out/pack/e2e_follow.tov"));
+    std::vector<std::string> names = step.names;
+    names.insert(names.begin(), "all.fileinfo");
+    EXPECT_EQ(archive.names(), names);
+  }
+  EXPECT_NE(tree.ninja().out.find("ninja: no work to do."), std::string::npos);
+}

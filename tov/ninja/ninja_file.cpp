@@ -3,6 +3,7 @@
 #include "build_rules/invocations.h"
 #include "command_option.h"
 #include "ninja_text.h"
+#include "regenerate.h"
 #include "statements.h"
 
 ZU_COMMAND_OPTION(g_rule_file, 0, "tov-rule-file", "Paths to rule files for build", kOptionMany,
@@ -196,6 +197,7 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
     ninja_write(file, number);
   }
   ninja_write(file, " 2");
+  write_regenerate_statement(file, working_dir, intermediate_dir);
   ninja_write(file, "\n\ndefault ${fd}");
   ninja_write(file, out_file);
   ninja_write(file, "\n");

@@ -42,3 +42,14 @@ void ninja_escape(ZuString* text, bool blanks) {
   escape_char(text, ':');
   if (blanks) escape_char(text, ' ');
 }
+
+void ninja_write_path(ZuFile* file, const char* path, u64 length) {
+  for (u64 i = 0; i < length; ++i) {
+    char c = path[i];
+    if (c == '\n' || c == '\r')
+      sys_exit(-1, "ERROR: '%s' holds a line break, which build.ninja cannot carry, aborting...",
+               path);
+    if (c == '$' || c == ':' || c == ' ') ninja_write_range(file, "$", 1);
+    ninja_write_range(file, &c, 1);
+  }
+}

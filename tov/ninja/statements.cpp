@@ -21,19 +21,6 @@ void push_name(ZuArray<ZuString>* list, const char* name) {
   zu_string_init(zu_array_push_zeroed(list), name);
 }
 
-// A source path as build.ninja carries it: '$', ':' and blanks escaped. Names
-// made only of a-z 0-9 . / _ come out as they are.
-void write_source_path(ZuFile* file, const char* path, u64 length) {
-  for (u64 i = 0; i < length; ++i) {
-    char c = path[i];
-    if (c == '\n' || c == '\r')
-      sys_exit(-1, "ERROR: '%s' holds a line break, which build.ninja cannot carry, aborting...",
-               path);
-    if (c == '$' || c == ':' || c == ' ') ninja_write_range(file, "$", 1);
-    ninja_write_range(file, &c, 1);
-  }
-}
-
 const RuleInvocation* invocation_of(const BuildRule* rule) {
   const ZuString* name = zu_string_size(&rule->invocation) ? &rule->invocation : &rule->command;
   return find_rule_invocation(zu_hash(zu_string_text(name), zu_string_size(name)));
@@ -63,7 +50,7 @@ void write_extra_inputs(ZuFile* file, const BuildRule* rule, const char* source,
           ninja_writef(file, " ${od}%.*s%s", (int)archive_stem, archive_name, suffix);
         } else {
           ninja_write(file, " ${wd}");
-          write_source_path(file, source, source_stem);
+          ninja_write_path(file, source, source_stem);
           ninja_write(file, suffix);
         }
         break;
@@ -118,7 +105,7 @@ void write_build_statements(const char* source, const char* archive_name,
     ninja_write(file, zu_string_text(&rule->command));
     const RuleInvocation* invocation = invocation_of(rule);
     ninja_write(file, input_in_intermediate ? " ${od}" : " ${wd}");
-    write_source_path(file, source, strlen(source));
+    ninja_write_path(file, source, strlen(source));
     write_extra_inputs(file, rule, source, source_stem, archive_name, archive_stem, working_dir,
                        intermediate_dir);
     ninja_write(file, " | ${sdk}versions/");
