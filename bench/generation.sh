@@ -9,6 +9,10 @@ work=/tmp/tov_bench_generation_$count
 mkdir -p "$work"
 [ -d "$work/tree" ] || "$build/bin/make_tree" "$work/tree" "$count"
 cd "$work"
+printf '.sol copy 20\n* copy 2\n' > endings.txt
+generate="$build/bin/tov --tov-working-dir $work --tov-sdk-dir $sdk --tov-intermediate-dir out/i --tov-out bench.tov --tov-rule-file rules/tov.ninja --tov-dir tree/"
+# Also with the options for real trees: names normalized, an endings file.
 hyperfine --warmup 2 --runs 10 \
   "find tree -type f" \
-  "$build/bin/tov --tov-working-dir $work --tov-sdk-dir $sdk --tov-intermediate-dir out/i --tov-out bench.tov --tov-rule-file rules/tov.ninja --tov-dir tree/"
+  "$generate" \
+  "$generate --tov-normalize-names --tov-endings endings.txt"
