@@ -39,6 +39,14 @@ struct MessageBus {
 
 typedef u32 (*HostEntry)(u32 argument, void* data);
 
+// An argument file that cannot be read twice (a pipe, /dev/stdin): its
+// bytes as the first parse read them, for the parse each module runs.
+struct KeptArgumentFile {
+  ZuString path;
+  char* bytes;
+  u64 size;
+};
+
 struct HostContext {
   const char* module_name;  // the application the host runs
   MessageBus bus;
@@ -55,7 +63,11 @@ struct HostContext {
   // The working-dir value the process already changed into, so that the
   // parse each module runs does not descend into a relative folder again.
   ZuString applied_working_dir;
+  ZuArray<KeptArgumentFile> kept_argument_files;
 };
+
+// Frees the kept argument files (with the host context).
+void host_context_release_argument_files(HostContext* host);
 
 // What shared_init receives and the loader hands to every library it
 // creates.

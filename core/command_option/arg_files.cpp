@@ -39,14 +39,16 @@ void release_open_buffers(u32 down_to) {
 enum ArgumentFileKind { kLineFile, kOptionalLineFile, kSpaceFile };
 
 // Splits a space file in place: a double quote toggles quoting and is
-// dropped, a blank outside quotes ends an argument, every other byte stays.
+// dropped, a blank, tab or line break outside quotes ends an argument (a
+// file written by an editor ends in one), every other byte stays.
 u64 split_spaces(char* text, u64 size) {
   u64 out = 0;
   bool quoted = false;
   for (u64 in = 0; in < size; ++in) {
     char c = text[in];
+    bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
     if (c == '"') quoted = !quoted;
-    else text[out++] = (c == ' ' && !quoted) ? 0 : c;
+    else text[out++] = (blank && !quoted) ? 0 : c;
   }
   text[out] = 0;
   return out;
@@ -63,6 +65,59 @@ u64 split_lines(char* text, u64 size) {
   replace_with_nul(text, size, '\n');
   replace_with_nul(text, size, '\r');
   return size;
+}
+
+// The whole file, whatever it is: a pipe has no size, so it is read to its
+// end. The buffer has room for a terminating 0.
+char* read_to_end(ZuFile* file, u64* size) {
+  u64 capacity = filesystem_file_size(file) + 2;
+  if (capacity < 4096) capacity = 4096;
+  char* buffer = (char*)sys_malloc(capacity);
+  u64 used = 0;
+  for (;;) {
+    if (used == capacity - 1) {
+      capacity *= 2;
+      char* grown = (char*)sys_malloc(capacity);
+      memcpy(grown, buffer, used);
+      sys_free(buffer);
+      buffer = grown;
+    }
+    u64 got = filesystem_file_read(file, buffer + used, capacity - 1 - used);
+    if (got == 0) break;
+    used += got;
+  }
+  *size = used;
+  return buffer;
+}
+
+// The bytes of an argument file: read now, or, for a file that cannot be
+// read twice, as an earlier parse of this process read them. Null when the
+// file cannot be opened.
+char* argument_file_bytes(const char* path, u64* size) {
+  HostContext* host = zu_host();
+  bool once = (filesystem_get_attr(path) & ZU_ATTR_SPECIAL) != 0;
+  if (once && host) {
+    for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
+      KeptArgumentFile* kept = host->kept_argument_files.data + i;
+      if (!zu_string_equal_text(&kept->path, path)) continue;
+      *size = kept->size;
+      char* copy = (char*)sys_malloc(kept->size + 1);
+      memcpy(copy, kept->bytes, kept->size);
+      return copy;
+    }
+  }
+  ZuFile* file = filesystem_file_create(path, 0, 0);
+  if (!file) return nullptr;
+  char* bytes = read_to_end(file, size);
+  filesystem_file_destroy(file);
+  if (once && host) {
+    KeptArgumentFile* kept = zu_array_push_zeroed(&host->kept_argument_files);
+    zu_string_init(&kept->path, path);
+    kept->bytes = (char*)sys_malloc(*size + 1);
+    memcpy(kept->bytes, bytes, *size);
+    kept->size = *size;
+  }
+  return bytes;
 }
 
 bool already_seen(CommandOptionParseState* state, const ZuString* path) {
@@ -83,20 +138,18 @@ void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
   }
   zu_small_array_push(&state->seen, path);  // the list owns path from here
   const char* text = zu_string_text(&path);
-  ZuFile* file = filesystem_file_create(text, 0, 0);
-  if (!file) {
+  u64 size;
+  char* bytes = argument_file_bytes(text, &size);
+  if (!bytes) {
     if (kind == kOptionalLineFile) return;
     sys_exit(-1, "Cannot open argument file '%s', aborted\n", text);
   }
-  u64 size = filesystem_file_size(file);
   if (g_open.count == sizeof(g_open.buffers) / sizeof(g_open.buffers[0]))
     sys_exit(-1, "Argument files nest deeper than %u, aborted\n", g_open.count);
   u32 slot = g_open.count++;
-  char* buffer = g_open.buffers[slot] = (char*)sys_malloc(size + 1);
+  char* buffer = g_open.buffers[slot] = bytes;
   ZuArray<char*>* arguments = &g_open.arguments[slot];
   *arguments = {};
-  size = filesystem_file_read(file, buffer, size);
-  filesystem_file_destroy(file);
   buffer[size] = 0;
   size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
   for (u64 i = 0; i < size;) {
@@ -155,4 +208,12 @@ void command_option_read_argument_files(u8 lenient, CommandOptionParseState* sta
     // value block.
     read_argument_file(zu_string_text(command_option_value(handle, index)), kind, lenient, state);
   }
+}
+
+void host_context_release_argument_files(HostContext* host) {
+  for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
+    zu_string_destroy(&host->kept_argument_files.data[i].path);
+    sys_free(host->kept_argument_files.data[i].bytes);
+  }
+  zu_array_destroy(&host->kept_argument_files);
 }

@@ -40,6 +40,7 @@ void reactor_destroy(HostContext* host) {
   thread_tls_destroy(host->bus.slot);
   thread_mutex_destroy(host->bus.lock);
   zu_string_destroy(&host->applied_working_dir);
+  host_context_release_argument_files(host);
 }
 
 void reactor_add_thread(HostContext* host, ZuThreadFunction function, void* argument,

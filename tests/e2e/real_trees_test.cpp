@@ -145,3 +145,34 @@ TEST(E2eRealTrees, TheBuildFollowsTheTree) {
   }
   EXPECT_NE(tree.ninja().out.find("ninja: no work to do."), std::string::npos);
 }
+
+// Argument files are read to their end whatever they are, once for all the
+// parses of a process: a pipe gave every module after the first nothing.
+TEST(E2eRealTrees, ArgumentFilesOfEveryKind) {
+  E2eTree tree;
+  tree.write("assets/a.bin", "a");
+  std::string settings = "--tov-working-dir\n" + tree.root() + "\n--tov-sdk-dir\n" + source_dir() +
+                         "sdk\n--tov-intermediate-dir\nout/i\n--tov-out\nargs.tov\n--tov-out-dir\n"
+                         "out/pack\n--tov-rule-file\nrules/tov.ninja\n--tov-dir\nassets/\n";
+  tree.write("line.args", settings);
+  std::string spaced = "--tov-working-dir \"" + tree.root() + "\" --tov-sdk-dir \"" + source_dir() +
+                       "sdk\"\n--tov-intermediate-dir out/i --tov-out args.tov --tov-out-dir "
+                       "out/pack --tov-rule-file rules/tov.ninja\n--tov-dir assets/\n";
+  tree.write("space.args", spaced);
+  std::string host = shell_quote(host_path());
+  const std::string runs[] = {
+      "cat line.args | " + host + " --arg-file /dev/stdin",
+      "bash -c '" + host + " --arg-file <(cat line.args)'",
+      host + " --arg-file-space space.args",  // its last line ends in a line break
+      "cat space.args | " + host + " --arg-file-space /dev/stdin",
+  };
+  for (const std::string& run : runs) {
+    SCOPED_TRACE(run);
+    run_shell("rm -rf out", tree.root());
+    ProcessResult generated = run_shell(run, tree.root());
+    ASSERT_EQ(generated.status, 0) << generated.err;
+    ASSERT_EQ(tree.ninja().status, 0);
+    OpenedArchive archive(tree.path("out/pack/args.tov"));
+    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.bin", "all.fileinfo"}));
+  }
+}

@@ -62,6 +62,7 @@ TestHost::~TestHost() {
   zu_set_host(nullptr);
   thread_mutex_destroy(host_.option_lock);
   zu_string_destroy(&host_.applied_working_dir);
+  host_context_release_argument_files(&host_);
 }
 
 void parse_arguments(const std::vector<std::string>& args, bool lenient) {
