@@ -16,15 +16,17 @@ const char* kData =
     "  tov_write(context, 0, \"other\", 5);\n"
     "}\n";
 
-// Runs the cxx command on one source in the tree, as Ninja would.
-ProcessResult cxx(const E2eTree& tree, const std::string& source, const std::string& extra) {
+// Runs the cxx command on one source in the tree, as Ninja would, from the
+// tree's folder or from a folder below it.
+ProcessResult cxx(const E2eTree& tree, const std::string& source, const std::string& extra,
+                  const std::string& below = "") {
   return run_shell(shell_quote(host_path()) + " --tov-working-dir " + shell_quote(tree.root()) +
                        " --tov-sdk-dir " + shell_quote(source_dir() + "sdk") +
                        " --tov-intermediate-dir out/i --tov-command cxx --tov-command-in-file " +
                        shell_quote(tree.path(source)) + " --tov-command-out-file " +
                        shell_quote(tree.path("out.bin")) + " --tov-command-args " +
                        shell_quote("\\-I" + source_dir() + "sdk/include") + " " + extra,
-                   tree.root());
+                   tree.root() + below);
 }
 
 int read_int(const std::string& path) {
@@ -100,6 +102,15 @@ TEST(E2eCxx, HeadersFromAnEarlierArchiveAndTheDepfile) {
   for (size_t at = working.find(' '); at != std::string::npos; at = working.find(' ', at + 2))
     working.insert(at, "\\");
   EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + working + "inc/used.h");
+
+  // An archive named relative to the working folder is found there, and
+  // named so in the depfile, wherever the step runs (Ninja's folder).
+  tree.write("inc/used.h", "#define OTHER 1\n");
+  ProcessResult elsewhere =
+      cxx(tree, "data/x.data.cpp", "--tov-cxx-depfile ../out.d --tov-cxx-headers headers.tov", "out");
+  ASSERT_EQ(elsewhere.status, 0) << elsewhere.out << elsewhere.err;
+  EXPECT_EQ(read_int(tree.path("out.bin")), 1);
+  EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + escaped_archive);
 }
 
 TEST(E2eCxx, FailuresAndTheirMessages) {

@@ -61,7 +61,7 @@ void write_depfile(const char* path, const char* output, const char* working_dir
       const char* value = option_text(&g_cxx_headers, a);
       if (!sys_strend(value, ".tov")) continue;
       filesystem_file_write(file, " ", 1);
-      write_depfile_path(file, "", value);
+      write_depfile_path(file, value[0] == '/' ? "" : working_dir, value);
     }
     break;
   }
@@ -110,11 +110,18 @@ u32 command_cxx(CommandContext* context) {
   for (u64 i = 0; i < command_option_count(&g_cxx_headers); ++i) {
     const char* value = option_text(&g_cxx_headers, i);
     if (sys_strend(value, ".tov")) {
-      if (!tov_archive_add_archives(set, &value, 1, TOV_ARCHIVE_END))
+      // Like headers, archives are named from the working folder, wherever
+      // Ninja runs the step.
+      ZuString archive;
+      zu_string_init(&archive, value[0] == '/' ? "" : context->working_dir);
+      zu_string_add_text(&archive, value);
+      const char* path = zu_string_text(&archive);
+      if (!tov_archive_add_archives(set, &path, 1, TOV_ARCHIVE_END))
         sys_exit(-1, "ERROR: Cannot open archive '%s'", value);
       char fault[256];
-      if (!archive_verify_file(value, fault, sizeof(fault)))
+      if (!archive_verify_file(path, fault, sizeof(fault)))
         sys_exit(-1, "ERROR: '%s' is not a sound archive: %s", value, fault);
+      zu_string_destroy(&archive);
       archive_given = true;
     } else if (sys_strend(value, ".h")) {
       zu_string_init(&joined, context->working_dir);
