@@ -109,6 +109,12 @@ TEST(E2eRealTrees, MistakesAreSaid) {
     EXPECT_EQ(result.err, c.err);
     EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
   }
+  // An archive name with a blank goes through Ninja to the pack.
+  ASSERT_EQ(tree.generate("my game.tov", {"--tov-dir", "other/", "--tov-out-dir", "out/pack"}).status, 0);
+  ProcessResult built = tree.ninja();
+  EXPECT_EQ(built.status, 0) << built.out;
+  EXPECT_EQ(OpenedArchive(tree.path("out/pack/my game.tov")).names(),
+            (std::vector<std::string>{"all.fileinfo", "b.bin"}));
 }
 
 // Adding, deleting and renaming assets takes only `ninja`.

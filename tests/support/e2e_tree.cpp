@@ -19,7 +19,7 @@ ProcessResult E2eTree::generate(const std::string& archive,
                                 const std::vector<std::string>& options) const {
   std::string command = shell_quote(host_path()) + " --tov-working-dir " + shell_quote(root()) +
                         " --tov-sdk-dir " + shell_quote(source_dir() + "sdk") +
-                        " --tov-intermediate-dir out/i --tov-out " + archive +
+                        " --tov-intermediate-dir out/i --tov-out " + shell_quote(archive) +
                         " --tov-rule-file rules/tov.ninja";
   for (const std::string& option : options) command += " " + shell_quote(option);
   return run_shell(command, root());

@@ -181,8 +181,9 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
   write_members(file, &members);
   ninja_write(file, "\n  out_rspfile = ${od}all.fileinfo.rsp");
 
+  // The archive's name in build lines is escaped: "my game.tov" works too.
   ninja_write(file, "\n\nbuild ${fd}");
-  ninja_write(file, out_file);
+  ninja_write_path(file, out_file, strlen(out_file));
   ninja_write(file, " : tov");
   write_members(file, &members);
   ninja_write(file, " ${od}all.fileinfo");
@@ -199,7 +200,7 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
   ninja_write(file, " 2");
   write_regenerate_statement(file, working_dir, intermediate_dir);
   ninja_write(file, "\n\ndefault ${fd}");
-  ninja_write(file, out_file);
+  ninja_write_path(file, out_file, strlen(out_file));
   ninja_write(file, "\n");
   if (!filesystem_file_destroy(file))
     sys_exit(-1, "ERROR: Couldn't write build.ninja (is the disk full?)");
