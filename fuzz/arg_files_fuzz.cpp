@@ -4,6 +4,7 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "command_option.h"
@@ -26,6 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   snprintf(kind, sizeof(kind), "%s", kinds[data[0] % 3]);
   char path[64];
   snprintf(path, sizeof(path), "%s", fuzz_file(data + 1, size - 1));
+  // Argument files are read to their end, as any reader reads them: one
+  // naming this process's own pipes (/proc/self/fd/1) or a device would
+  // wait or run for ever. Only the input's own file is named.
+  const char* const prefixes[] = {"/proc/", "/dev/"};
+  for (const char* prefix : prefixes) {
+    const uint8_t* end = data + size;
+    for (const uint8_t* at = data; (at = (const uint8_t*)memmem(at, (size_t)(end - at), prefix,
+                                                              strlen(prefix)));
+         ++at) {
+      if ((size_t)(end - at) < strlen(path) || memcmp(at, path, strlen(path)) != 0) return 0;
+    }
+  }
   char* argv[] = {kind, path};
   // --working-dir may move the process: come back, or the fuzzer's own
   // relative paths break.

@@ -68,13 +68,18 @@ u64 split_lines(char* text, u64 size) {
 }
 
 // The whole file, whatever it is: a pipe has no size, so it is read to its
-// end. The buffer has room for a terminating 0.
-char* read_to_end(ZuFile* file, u64* size) {
+// end; a device that never ends (/dev/zero) stops at a limit far above any
+// list of files. The buffer has room for a terminating 0.
+constexpr u64 kArgumentFileLimit = 256ull << 20;
+
+char* read_to_end(ZuFile* file, const char* path, u64* size) {
   u64 capacity = filesystem_file_size(file) + 2;
   if (capacity < 4096) capacity = 4096;
   char* buffer = (char*)sys_malloc(capacity);
   u64 used = 0;
   for (;;) {
+    if (used > kArgumentFileLimit)
+      sys_exit(-1, "Argument file '%s' is larger than 256 MiB, aborted\n", path);
     if (used == capacity - 1) {
       capacity *= 2;
       char* grown = (char*)sys_malloc(capacity);
@@ -108,7 +113,7 @@ char* argument_file_bytes(const char* path, u64* size) {
   }
   ZuFile* file = filesystem_file_create(path, 0, 0);
   if (!file) return nullptr;
-  char* bytes = read_to_end(file, size);
+  char* bytes = read_to_end(file, path, size);
   filesystem_file_destroy(file);
   if (once && host) {
     KeptArgumentFile* kept = zu_array_push_zeroed(&host->kept_argument_files);

@@ -181,4 +181,8 @@ TEST(E2eRealTrees, ArgumentFilesOfEveryKind) {
     OpenedArchive archive(tree.path("out/pack/args.tov"));
     EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.bin", "all.fileinfo"}));
   }
+  // A device that never ends stops at a limit, with a message.
+  ProcessResult endless = run_shell(host + " --arg-file /dev/zero", tree.root());
+  EXPECT_EQ(endless.status, 255);
+  EXPECT_EQ(endless.err, "Argument file '/dev/zero' is larger than 256 MiB, aborted\n");
 }
