@@ -127,8 +127,6 @@ ZU_EXPORT ZuFile* filesystem_file_create_beneath(const char* folder, const char*
 // Closes a file opened with mode 1 without putting it in place: its path
 // keeps what it held. Reading files are closed as by destroy.
 ZU_EXPORT void filesystem_file_discard(ZuFile* file);
-// Flushes, then makes the file size bytes long; false on failure.
-ZU_EXPORT bool filesystem_file_set_size(ZuFile* file, u64 size);
 // Closes the file; false when any write to it failed. A file opened with
 // mode 1 is put in place only when this returns true.
 ZU_EXPORT bool filesystem_file_destroy(ZuFile* file);
@@ -136,10 +134,6 @@ ZU_EXPORT u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size);
 // Returns the number of bytes taken: less than size after a write error.
 ZU_EXPORT u64 filesystem_file_write(ZuFile* file, const void* data, u64 size);
 ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
-// Appends the whole file at path to file (in the kernel where it can);
-// returns the bytes appended, and ok false when path could not be read or
-// the write failed.
-ZU_EXPORT u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok);
 // Copies the first size bytes of source into file at offset, leaving file's
 // position alone (in the kernel where it can). Threads may copy into one
 // file at once, each into its own range, once its buffered writes are

@@ -201,61 +201,9 @@ u64 filesystem_file_size(ZuFile* file) {
   return (u64)info.st_size;
 }
 
-bool filesystem_file_set_size(ZuFile* file, u64 size) {
-  if (file->mode == 0 || !flush(file)) return false;
-  return ftruncate(file->descriptor, (off_t)size) == 0;
-}
-
 bool filesystem_file_seek(ZuFile* file, u64 offset) {
   if (file->mode != 0 && !flush(file)) return false;
   return lseek(file->descriptor, (off_t)offset, SEEK_SET) == (off_t)offset;
-}
-
-u64 filesystem_file_write_file(ZuFile* file, const char* path, bool* ok) {
-  *ok = false;
-  if (file->mode == 0 || file->failed || !flush(file)) return 0;
-  int source = open(path, O_RDONLY | O_CLOEXEC);
-  if (source < 0) return 0;
-  struct stat info;
-  if (fstat(source, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(source);
-    return 0;
-  }
-  u64 copied = 0;
-  u64 size = (u64)info.st_size;
-  bool kernel = true;
-  // Stop at the size fstat gave: asking once more only to hear "end of
-  // file" doubles the calls when many small files are packed.
-  while (kernel && copied < size) {
-    ssize_t done = copy_file_range(source, nullptr, file->descriptor, nullptr, size - copied, 0);
-    if (done > 0) {
-      copied += (u64)done;
-      continue;
-    }
-    if (done == 0) break;  // the file shrank
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
-      file->failed = true;
-      close(source);
-      return copied;
-    }
-    kernel = false;  // this file system pair cannot: copy through the buffer
-  }
-  if (!kernel) {
-    for (;;) {
-      ssize_t got = read(source, file->buffer, kWriteBuffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        if (got < 0) file->failed = true;
-        break;
-      }
-      if (!write_descriptor(file, file->buffer, (u64)got)) break;
-      copied += (u64)got;
-    }
-  }
-  close(source);
-  *ok = !file->failed;
-  return copied;
 }
 
 static u64 copy_range(ZuFile* file, u64 offset, ZuFile* source, u64 size);

@@ -4,38 +4,15 @@
 
 #include "e2e_tree.h"
 
-TEST(E2eRealTrees, NormalizedNamesIgnoredFilesAndAnOutputFolder) {
+// Capitals, dashes, blanks, endings no module knows and files to leave out,
+// packed into a folder of the project's own.
+TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
   E2eTree tree;
-  const char* sources[] = {"Maps/Map-Easy/Bumper.BIN", "Hero Idle.bin", "shot-hard/pipe.bin"};
+  const char* sources[] = {"Maps/Map-Easy/Bumper.BIN", "Hero Idle.bin", "Map-Easy/level.sol",
+                           "music.ogg.gz", "notes.lvl"};
   for (const char* source : sources) tree.write(std::string("assets/") + source, source);
   tree.write("assets/Maps/notes.swp", "editor swap");
   tree.write("assets/shot-hard/Thumbs.db", "thumbnails");
-  ProcessResult generated =
-      tree.generate("e2e_real.tov", {"--tov-dir", "assets/", "--tov-normalize-names", "--tov-ignore",
-                                     "*.swp", "Thumbs.db", "--tov-out-dir", "out/pack"});
-  ASSERT_EQ(generated.status, 0) << generated.err;
-  ProcessResult built = tree.ninja();
-  ASSERT_EQ(built.status, 0) << built.out;
-  OpenedArchive archive(tree.path("out/pack/e2e_real.tov"));
-  ASSERT_NE(archive.set, nullptr);
-  EXPECT_EQ(archive.names(), (std::vector<std::string>{"all.fileinfo", "hero_idle.bin",
-                                                       "maps/map_easy/bumper.bin",
-                                                       "shot_hard/pipe.bin"}));
-  // A game finds each file by the name its artist wrote.
-  for (const char* source : sources) {
-    char name[256];
-    ASSERT_LT(tov_archive_normalize_name(source, name, sizeof(name)), sizeof(name));
-    TovFileInfo info = archive.file(name);
-    EXPECT_EQ(std::string((const char*)info.data, info.size), source);
-  }
-  EXPECT_EQ(filesystem_get_attr(E2eTree::archive_path("e2e_real.tov").c_str()), 0u);
-}
-
-TEST(E2eRealTrees, AnEndingsFileMapsEndingsToRules) {
-  E2eTree tree;
-  tree.write("assets/Map-Easy/bumper.sol", "level");
-  tree.write("assets/music.ogg.gz", "packed");
-  tree.write("assets/notes.lvl", "text");
   tree.write("endings.txt",
              "# ending rule type [output ending]\n"
              ".sol copy 20   # levels\n"
@@ -43,35 +20,27 @@ TEST(E2eRealTrees, AnEndingsFileMapsEndingsToRules) {
              "\n"
              "* copy 22\n");
   ProcessResult generated = tree.generate(
-      "e2e_endings.tov", {"--tov-dir", "assets/", "--tov-normalize-names", "--tov-endings",
-                          "endings.txt", "--tov-out-dir", "out/pack"});
+      "e2e_real.tov", {"--tov-dir", "assets/", "--tov-normalize-names", "--tov-endings",
+                       "endings.txt", "--tov-ignore", "*.swp", "Thumbs.db", "--tov-out-dir",
+                       "out/pack"});
   ASSERT_EQ(generated.status, 0) << generated.err;
-  ASSERT_EQ(tree.ninja().status, 0);
-  OpenedArchive archive(tree.path("out/pack/e2e_endings.tov"));
-  EXPECT_EQ(archive.file("map_easy/bumper.sol").type, 20);
+  ProcessResult built = tree.ninja();
+  ASSERT_EQ(built.status, 0) << built.out;
+  OpenedArchive archive(tree.path("out/pack/e2e_real.tov"));
+  EXPECT_EQ(archive.names(),
+            (std::vector<std::string>{"all.fileinfo", "hero_idle.bin", "map_easy/level.sol",
+                                      "maps/map_easy/bumper.bin", "music.ogg.gz", "notes.text"}));
+  // A game finds each file by the name its artist wrote.
+  for (const char* source : {sources[0], sources[1], sources[2], sources[3]}) {
+    char name[256];
+    tov_archive_normalize_name(source, name, sizeof(name));
+    TovFileInfo info = archive.file(name);
+    EXPECT_EQ(std::string((const char*)info.data, info.size), source);
+  }
+  EXPECT_EQ(archive.file("map_easy/level.sol").type, 20);
   EXPECT_EQ(archive.file("notes.text").type, 21);
   EXPECT_EQ(archive.file("music.ogg.gz").type, 22);
-  // Each bad line is named by file and line.
-  struct Case {
-    const char* text;
-    const char* message;
-  } cases[] = {
-      {".sol copy\n", "endings.txt:1: expected 'ENDING RULE TYPE [OUTPUT_ENDING]', found '.sol'"},
-      {"\nsol copy 20\n", "endings.txt:2: an ending starts with '.' (or is '*'), not 'sol'"},
-      {".sol kopy 20\n", "endings.txt:1: no command or rule file rule is named 'kopy'"},
-      {".sol copy 70000\n", "endings.txt:1: a type is a number from 0 to 65535, not '70000'"},
-      {".sol copy 20 png\n", "endings.txt:1: an output ending starts with '.', not 'png'"},
-      {"* copy 2 .bin\n", "endings.txt:1: the '*' line keeps each file's name; no output ending '.bin'"},
-      {".bin copy 2\n",
-       "endings.txt:1: a rule (of a module or an earlier line) already builds the ending '.bin'"},
-  };
-  for (const Case& c : cases) {
-    tree.write("endings.txt", c.text);
-    ProcessResult result =
-        tree.generate("e2e_endings.tov", {"--tov-dir", "assets/", "--tov-endings", "endings.txt"});
-    EXPECT_EQ(result.status, 255) << c.text;
-    EXPECT_EQ(result.err, std::string("ERROR: ") + c.message + ", aborting...\n");
-  }
+  EXPECT_EQ(filesystem_get_attr(E2eTree::archive_path("e2e_real.tov").c_str()), 0u);
 }
 
 TEST(E2eRealTrees, MistakesAreSaid) {
@@ -102,8 +71,27 @@ TEST(E2eRealTrees, MistakesAreSaid) {
       {{"--tov-dir", "nothere/", "other/", "--tov-file", "gone.bin"}, 0, "",
        "WARNING: --tov-file 'gone.bin' does not exist\n"},
   };
-  for (const Case& c : cases) {
+  // Each bad line of an endings file is named by file and line.
+  struct Line {
+    const char* text;
+    const char* message;
+  } lines[] = {
+      {".sol copy\n", "1: expected 'ENDING RULE TYPE [OUTPUT_ENDING]', found '.sol'"},
+      {"\nsol copy 20\n", "2: an ending starts with '.' (or is '*'), not 'sol'"},
+      {".sol kopy 20\n", "1: no command or rule file rule is named 'kopy'"},
+      {".sol copy 70000\n", "1: a type is a number from 0 to 65535, not '70000'"},
+      {".sol copy 20 png\n", "1: an output ending starts with '.', not 'png'"},
+      {"* copy 2 .bin\n", "1: the '*' line keeps each file's name; no output ending '.bin'"},
+      {".bin copy 2\n", "1: a rule (of a module or an earlier line) already builds the ending '.bin'"},
+  };
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  for (const Line& line : lines)
+    all.push_back({{"--tov-dir", "other/", "--tov-endings", "endings.txt"}, 255,
+                   std::string("ERROR: endings.txt:") + line.message + ", aborting...\n", ""});
+  for (const Case& c : all) {
     SCOPED_TRACE(c.options[0] + (c.options.size() > 1 ? " " + c.options[1] : ""));
+    if (c.options.size() == 4 && c.options[2] == "--tov-endings")
+      tree.write("endings.txt", lines[&c - all.data() - std::size(cases)].text);
     ProcessResult result = tree.generate("e2e_mistakes.tov", c.options);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.err, c.err);
