@@ -2,17 +2,6 @@
 
 #include "zu_sys.h"
 
-TEST(Text, SearchesReturnPositionsOrNull) {
-  const char* text = "a/b.c/d.e";
-  EXPECT_EQ(sys_strchr(text, '/'), text + 1);
-  EXPECT_EQ(sys_strrchr(text, '/'), text + 5);
-  EXPECT_EQ(sys_strchr(text, 'x'), nullptr);
-  EXPECT_EQ(sys_strrpbrk(text, "./"), text + 7);
-  EXPECT_EQ(sys_strrpbrk(text, "xyz"), nullptr);
-  EXPECT_EQ(sys_strstr(text, "c/d"), text + 4);
-  EXPECT_EQ(sys_strstr(text, "zz"), nullptr);
-}
-
 TEST(Text, StrchrRevSearchesBackwardsFromStartIncluded) {
   const char* text = "C:/a/b/../c/";
   const char* dots = sys_strstr(text, "../");
