@@ -22,9 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   zu_set_host(&host);
   if (size == 0) return 0;
-  const char* kinds[] = {"--arg-file", "--optional-arg-file", "--arg-file-space"};
+  const char* kinds[] = {"--arg-file", "--optional-arg-file", "--arg-file-space",
+                         "--arg-file-shell"};
   char kind[32];
-  snprintf(kind, sizeof(kind), "%s", kinds[data[0] % 3]);
+  snprintf(kind, sizeof(kind), "%s", kinds[data[0] % 4]);
   char path[64];
   snprintf(path, sizeof(path), "%s", fuzz_file(data + 1, size - 1));
   // Argument files are read to their end, as any reader reads them: one

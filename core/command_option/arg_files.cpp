@@ -1,7 +1,8 @@
 // Argument files extend the command line: line files hold one argument per
 // line, space files separate arguments by blanks and group them with double
-// quotes. Each file is read once per parse, so files that name each other do
-// not loop.
+// quotes, shell files are quoted as a shell reads words (how Ninja writes
+// response files). Each file is read once per parse, so files that name each
+// other do not loop.
 #include "command_option.h"
 #include "parse_internal.h"
 
@@ -13,6 +14,10 @@ ZU_COMMAND_OPTION(g_optional_arg_file, 'o', "optional-arg-file",
 ZU_COMMAND_OPTION(g_arg_file_space, 0, "arg-file-space",
                   "File which contains extra command line arguments(separated by space instead of "
                   "newline)",
+                  kOptionMany, kOptionString);
+ZU_COMMAND_OPTION(g_arg_file_shell, 0, "arg-file-shell",
+                  "File which contains extra command line arguments, quoted as a shell quotes "
+                  "words (a Ninja response file)",
                   kOptionMany, kOptionString);
 ZU_COMMAND_OPTION(g_working_dir, 0, "working-dir", "Sets the current working dir", kOptionOne,
                   kOptionString);
@@ -36,7 +41,7 @@ void release_open_buffers(u32 down_to) {
   }
 }
 
-enum ArgumentFileKind { kLineFile, kOptionalLineFile, kSpaceFile };
+enum ArgumentFileKind { kLineFile, kOptionalLineFile, kSpaceFile, kShellFile };
 
 // Splits a space file in place: a double quote toggles quoting and is
 // dropped, a blank, tab or line break outside quotes ends an argument (a
@@ -52,6 +57,38 @@ u64 split_spaces(char* text, u64 size) {
   }
   text[out] = 0;
   return out;
+}
+
+// Splits a shell file in place, as a POSIX shell splits words without
+// expanding anything: blanks and line breaks outside quotes end an argument;
+// single quotes keep every byte up to the next one ('\'' is a quote inside a
+// quoted path, as Ninja writes it); double quotes keep every byte but a
+// backslash before " \ $ or `; a backslash outside quotes keeps the next
+// byte; a backslash before a line break joins the lines. An empty quoted
+// argument gives nothing. Returns false when the file ends inside a quote, a
+// sign that it was cut short.
+bool split_shell(char* text, u64* size) {
+  u64 out = 0, end = *size;
+  char quote = 0;
+  for (u64 in = 0; in < end; ++in) {
+    char c = text[in];
+    if (quote == '\'') {
+      if (c == '\'') quote = 0;
+      else text[out++] = c;
+    } else if (c == '\\' && in + 1 < end && (!quote || memchr("\"\\$`\n", text[in + 1], 5))) {
+      if (text[++in] != '\n') text[out++] = text[in];
+    } else if (quote == '"') {
+      if (c == '"') quote = 0;
+      else text[out++] = c;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else {
+      text[out++] = (c == ' ' || c == '\t' || c == '\n' || c == '\r') ? 0 : c;
+    }
+  }
+  text[out] = 0;
+  *size = out;
+  return quote == 0;
 }
 
 // Every module parses the command line again, and a pack step's file names
@@ -156,7 +193,12 @@ void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
   ZuArray<char*>* arguments = &g_open.arguments[slot];
   *arguments = {};
   buffer[size] = 0;
-  size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
+  if (kind == kShellFile) {
+    if (!split_shell(buffer, &size))
+      sys_exit(-1, "Argument file '%s' ends inside a quote, aborted\n", text);
+  } else {
+    size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
+  }
   for (u64 i = 0; i < size;) {
     u64 length = strnlen(buffer + i, size - i);
     if (length) zu_array_push(arguments, buffer + i);
@@ -194,6 +236,7 @@ void command_option_read_argument_files(u8 lenient, CommandOptionParseState* sta
     u64 line_files = command_option_count(&g_arg_file);
     u64 optional_files = command_option_count(&g_optional_arg_file);
     u64 space_files = command_option_count(&g_arg_file_space);
+    u64 shell_files = command_option_count(&g_arg_file_shell);
     CommandOption** handle;
     ArgumentFileKind kind;
     u64 index = k;
@@ -206,6 +249,9 @@ void command_option_read_argument_files(u8 lenient, CommandOptionParseState* sta
     } else if ((index -= optional_files) < space_files) {
       handle = &g_arg_file_space;
       kind = kSpaceFile;
+    } else if ((index -= space_files) < shell_files) {
+      handle = &g_arg_file_shell;
+      kind = kShellFile;
     } else {
       return;
     }

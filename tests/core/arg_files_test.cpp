@@ -34,13 +34,26 @@ TEST(ArgumentFiles, LineFileKeepsBlanksAndSkipsEmptyLines) {
   EXPECT_EQ(values(&g_files_dir), (Strings{"a", "b"}));  // no final line feed needed
 }
 
-TEST(ArgumentFiles, SpaceFileSplitsOnBlanksAndQuotesGroup) {
+TEST(ArgumentFiles, SpaceAndShellFilesSplitOnBlanksAndQuotesGroup) {
   TestHost host;
   TempDir dir;
-  std::string file = dir / "args.txt";
-  write_file(file, "--files-dir \"name with space\"   plain x\"y z\"w");
-  parse_arguments({"--arg-file-space", file});
-  EXPECT_EQ(values(&g_files_dir), (Strings{"name with space", "plain", "xy zw"}));
+  struct {
+    const char* kind;
+    const char* text;
+    Strings dirs;
+  } cases[] = {
+      {"--arg-file-space", "--files-dir \"name with space\"   plain x\"y z\"w",
+       {"name with space", "plain", "xy zw"}},
+      // As Ninja writes a response file, and what a shell does beyond it.
+      {"--arg-file-shell",
+       "--files-dir '/t/o'\\''k dir/a b' plain\n\"d \\\"q\\\" \\$x \\y\" b\\ c '' \\\n\tlast\n",
+       {"/t/o'k dir/a b", "plain", "d \"q\" $x \\y", "b c", "last"}},
+  };
+  for (const auto& c : cases) {
+    write_file(dir / "args.txt", c.text);
+    parse_arguments({c.kind, dir / "args.txt"});
+    EXPECT_EQ(values(&g_files_dir), c.dirs) << c.kind;
+  }
 }
 
 TEST(ArgumentFiles, OptionalFilesMayBeMissingAndDoNotOverrideASingleValue) {
@@ -131,6 +144,9 @@ TEST(ArgumentFilesDeathTest, MissingOrBadFilesEndTheProcess) {
   write_file(dir / "two.txt", "--files-out\na\nb");
   EXPECT_EXIT(parse_arguments({"--arg-file", dir / "two.txt"}), testing::ExitedWithCode(255),
               exit_message("Multiple arguments given for command '/files-out', aborted\n"));
+  write_file(dir / "cut.rsp", "--files-dir 'cut sh");
+  EXPECT_EXIT(parse_arguments({"--arg-file-shell", dir / "cut.rsp"}), testing::ExitedWithCode(255),
+              exit_message("Argument file '" + (dir / "cut.rsp") + "' ends inside a quote, aborted\n"));
   EXPECT_EXIT(parse_arguments({"--working-dir", dir / "nowhere"}), testing::ExitedWithCode(255),
               exit_message("Cannot change to working directory '" + (dir / "nowhere") +
                            "', aborted\n"));

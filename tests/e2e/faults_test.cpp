@@ -72,8 +72,8 @@ TEST(E2eFaults, AStepCutShortAtAnyWriteLeavesItsLastGoodOutput) {
                    (killed ? ", killed" : ""));
       const std::string good = read_file(cut.output);
       std::string limited = rules;
-      size_t at = limited.find("&& \"$boot\"", limited.find(std::string("rule ") + cut.rule));
-      limited.insert(at + 3, (killed ? "" : "trap '' XFSZ && ") + std::string("ulimit -f ") +
+      size_t at = limited.find("command = ", limited.find(std::string("rule ") + cut.rule));
+      limited.insert(at + 10, (killed ? "" : "trap '' XFSZ && ") + std::string("ulimit -f ") +
                                  std::to_string(cut.kib) + " && ");
       write_file(tree.path("out/tov.ninja"), limited);
       ProcessResult result = tree.ninja();
