@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tov/tov_archive.h"
+#include "zu_sys.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void BM_TovHashThenLookup(benchmark::State& state) {
   for (auto _ : state) {
     const std::string& name = g_names[i];
     bool found =
-        tov_archive_access_file_by_hash(set, zu_hash_s(name.data(), name.size(), 0), &info);
+        tov_archive_access_file_by_hash(set, tov_archive_hash(name.data(), name.size()), &info);
     benchmark::DoNotOptimize(found);
     if (++i == g_names.size()) i = 0;
   }
@@ -77,7 +78,7 @@ void BM_NameHash(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     const char* name = g_names[i].c_str();
-    benchmark::DoNotOptimize(zu_hash_s(name, strlen(name), 0));
+    benchmark::DoNotOptimize(tov_archive_hash(name, strlen(name)));
     if (++i == g_names.size()) i = 0;
   }
 }
@@ -282,7 +283,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> queries(g_names.begin(), g_names.end());
   g_names.swap(queries);
   for (const std::string& name : g_names)
-    g_hashes.push_back(zu_hash_s(name.data(), name.size(), 0));
+    g_hashes.push_back(tov_archive_hash(name.data(), name.size()));
   PHYSFS_init(argv[0]);
   benchmark::RunSpecifiedBenchmarks();
   PHYSFS_deinit();

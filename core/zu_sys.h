@@ -17,7 +17,14 @@ typedef int16_t i16;
 typedef int32_t i32;
 typedef int64_t i64;
 
+// The archive runtime library compiles the few platform files it needs into
+// itself as a private copy (ZU_SYS_PRIVATE), so that a game links nothing
+// of ours but that library.
+#ifdef ZU_SYS_PRIVATE
+#define ZU_EXPORT __attribute__((visibility("hidden")))
+#else
 #define ZU_EXPORT __attribute__((visibility("default")))
+#endif
 
 #ifdef __cplusplus
 extern "C" {

@@ -25,7 +25,7 @@ static int archive_is_sound(const char* path) {
   fclose(file);
   char message[256];
   int sound = size >= 0 && read == (size_t)size &&
-              tov_archive_verify(bytes, (u64)read, 0, message, sizeof(message));
+              tov_archive_verify(bytes, (uint64_t)read, 0, message, sizeof(message));
   if (!sound) fprintf(stderr, "%s: damaged: %s\n", path, read == (size_t)size ? message : "short read");
   free(bytes);
   return sound;
@@ -38,23 +38,23 @@ int main(int argc, char** argv) {
   }
   for (int i = 1; i < argc; ++i)
     if (!archive_is_sound(argv[i])) return 1;
-  TovArchiveSetDesc desc = {(const char* const*)(argv + 1), (u64)(argc - 1)};
+  TovArchiveSetDesc desc = {(const char* const*)(argv + 1), (uint64_t)(argc - 1)};
   TovArchiveSet* set = tov_archive_create(&desc);
   if (!set) {
     fprintf(stderr, "cannot open the archives given\n");
     return 1;
   }
   /* Count first, then fetch: nothing is allocated by the library. */
-  u64 count = tov_archive_index_directory(set, "", 0, NULL, 0);
+  uint64_t count = tov_archive_index_directory(set, "", 0, NULL, 0);
   TovFileInfo* files = (TovFileInfo*)malloc((count ? count : 1) * sizeof(TovFileInfo));
   count = tov_archive_index_directory(set, "", 0, files, count);
   printf("%-48s %5s %10s\n", "name", "type", "size");
-  for (u64 i = 0; i < count; ++i)
+  for (uint64_t i = 0; i < count; ++i)
     printf("%-48s %5u %10llu\n", files[i].name, (unsigned)files[i].type,
            (unsigned long long)files[i].size);
   printf("%llu files\n", (unsigned long long)count);
 
-  for (u64 i = 0; i < count; ++i) {
+  for (uint64_t i = 0; i < count; ++i) {
     TovStringTable table;
     if (!tov_access_stringtable(&files[i], &table)) continue;
     printf("string table %s: %llu strings", files[i].name, (unsigned long long)table.count);

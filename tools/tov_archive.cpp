@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tov/tov_archive.h"
+#include "zu_sys.h"
 
 namespace {
 

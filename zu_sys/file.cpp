@@ -56,6 +56,9 @@ bool flush(ZuFile* file) {
 
 }  // namespace
 
+// Set once while the library loads, before any thread can exit.
+const bool g_exit_cleanup_set = (g_exit_cleanup = file_abandon_all, true);
+
 void file_abandon_all(void) {
   pthread_mutex_lock(&g_open_files_lock);
   for (ZuFile* file = g_open_files; file; file = file->next) {

@@ -5,8 +5,11 @@
 
 // Every file open for writing is on one list so that sys_exit can remove
 // their temporary files: a step that stops half-way leaves its outputs as
-// they were before it started.
+// they were before it started. The file code hands sys_exit this cleanup
+// when it loads, so that printing and exiting work without it (the archive
+// runtime carries them, and no file writing).
 void file_abandon_all(void);
+extern void (*g_exit_cleanup)(void);
 
 // A file open for writing to temporary, which is put in place at path when
 // it is closed whole; both are taken from the folder descriptor (AT_FDCWD

@@ -107,10 +107,12 @@ namespace {
 ZuExitHandler g_exit_handler;
 }  // namespace
 
+void (*g_exit_cleanup)(void);
+
 void sys_set_exit_handler(ZuExitHandler handler) { g_exit_handler = handler; }
 
 void sys_exit(i32 code, const char* format, ...) {
-  file_abandon_all();
+  if (g_exit_cleanup) g_exit_cleanup();
   fflush(stdout);
   va_list args;
   va_start(args, format);

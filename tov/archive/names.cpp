@@ -16,6 +16,8 @@ bool archive_name_is_valid(const char* name) {
   return true;
 }
 
+u64 tov_archive_hash(const void* bytes, u64 size) { return zu_hash(bytes, size); }
+
 u64 tov_archive_normalize_name(const char* name, char* out, u64 size) {
   u64 length = 0;
   for (const char* at = name; *at; ++at, ++length) {

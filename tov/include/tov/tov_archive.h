@@ -1,5 +1,10 @@
-/* tov archives at run time: load .tov archives into an ordered set and read
- * their files in place.
+/* SPDX-License-Identifier: Zlib
+ *
+ * tov archives at run time: load .tov archives into an ordered set and read
+ * their files in place. Self-contained: this header needs only the C
+ * library's <stdint.h>, <stddef.h> and <stdbool.h>, and compiles as C99 and
+ * later and as C++11 and later. Link libtov_archive (pkg-config tov, or
+ * find_package(tov CONFIG) and the target tov::archive).
  *
  *     const char* paths[] = {"patch.tov", "game.tov"};   // patch wins
  *     TovArchiveSetDesc desc = {paths, 2};
@@ -11,23 +16,35 @@
  *       load_level(info.data, info.size);          // no copy: the mapping
  *
  *     TovFileInfo textures[256];                    // all of one type
- *     u64 n = tov_archive_index_directory(set, "textures/", 8, textures, 256);
- *     // 8 is TOV_TYPE_IMAGE; tov_build.h lists the type codes.
+ *     uint64_t n = tov_archive_index_directory(set, "textures/", TOV_TYPE_IMAGE,
+ *                                              textures, 256);
  *
  *     tov_archive_destroy(set);                     // every pointer dies here
  *
- * Archives are mapped read-only and used as they are: opening one reads two
- * offsets from its header, whatever its size. The system is asked to back an
- * archive's entries and tables with large pages where it can (on Linux,
- * transparent huge pages, when enabled as "always" or "madvise"), so that
- * lookups after a cold start read them in 2 MiB at a time and miss the TLB
- * less; file data is left to the normal read-ahead. Lookups go through the
- * set's archives in order and the first archive holding a name wins. Every
- * pointer handed out (names, data, string tables) stays valid while its
- * archive stays in the set. Nothing here allocates for results: callers pass
- * arrays and their capacity, and functions return how many records there
- * were, so a call with a null array counts. Lookups on one set may run on
- * many threads at once while no thread adds, removes or reorders archives.
+ * Costs. Opening an archive maps it and reads two offsets from its header,
+ * whatever its size. A lookup by name hashes the name and probes one bucket
+ * of a hash table per archive of the set, in order, until one holds it: tens
+ * of nanoseconds with the tables in memory. Listing a directory costs the
+ * length of the lists it reports. Only the set functions allocate (a little,
+ * per archive); nothing allocates for results: callers pass arrays and their
+ * capacity, functions return how many records there were, and a call with a
+ * null array and capacity 0 counts.
+ *
+ * Lifetime. Every pointer handed out (names, data, string tables, archive
+ * paths) points into an archive's mapping or the set and stays valid while
+ * that archive stays in the set: until it is removed or the set destroyed.
+ *
+ * Threads. Lookups, listings and descriptions on one set may run on many
+ * threads at once while no thread adds, removes or reorders archives or
+ * destroys the set; those calls need the set to themselves. Different sets
+ * are independent. tov_archive_verify, tov_archive_normalize_name and
+ * tov_archive_name_hash touch nothing shared.
+ *
+ * Large pages. The system is asked to back an archive's entries and tables
+ * with large pages where it can (on Linux, transparent huge pages, when
+ * enabled as "always" or "madvise"), so that lookups after a cold start read
+ * them 2 MiB at a time and miss the TLB less; file data is left to the
+ * normal read-ahead.
  *
  * Names are paths relative to the build's output folder, made of a-z, 0-9,
  * '.', '/' and '_'; directory names end with '/' and the root is "".
@@ -39,151 +56,215 @@
  * theirs, about once in 10^14 lookups with 100,000 files. Comparing the text
  * would cost one more random memory access per lookup: 22 -> 40 ns at 10,000
  * files and 148 -> 200 ns at 100,000 (bench/archive.sh).
+ *
+ * Archives that a game did not build itself may be damaged or hostile: see
+ * tov_archive_verify at the end.
  */
 #ifndef TOV_ARCHIVE_H
 #define TOV_ARCHIVE_H
 
-#include "zu_sys.h"
+#include <stdbool.h>
+#include <stddef.h>
+#include <stdint.h>
+
+/* Archives are little-endian and read in place. */
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "tov archives are read in place and little-endian: big-endian machines are not supported"
+#endif
+
+#ifndef TOV_API
+#if defined(__GNUC__) || defined(__clang__)
+#define TOV_API __attribute__((visibility("default")))
+#else
+#define TOV_API
+#endif
+#endif
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
+/* Archive type codes: the built-in ones, then one per engine module. */
+enum {
+  TOV_TYPE_DATA = 2,         /* .bin, compiled .data.cpp, all.fileinfo */
+  TOV_TYPE_SOURCE = 3,       /* .cpp, .c */
+  TOV_TYPE_HEADER = 4,       /* .h, .gen.h */
+  TOV_TYPE_ARCHIVE = 5,      /* .tov */
+  TOV_TYPE_STRING_TABLE = 6, /* .strtbl: string tables */
+  /* The engine modules' files. An ending belongs to one module only: shader
+   * sources are render's (not text), .json/.yaml/.toml are entity data, and
+   * .txt/.csv/.ini/.cfg are game data. */
+  TOV_TYPE_RENDER = 7,  /* .hlsl .glsl .spv .wgsl .vert .frag .comp .shader */
+  TOV_TYPE_IMAGE = 8,   /* .png .jpg .jpeg .tga .dds .ktx2 .hdr .exr .bmp */
+  TOV_TYPE_AUDIO = 9,   /* .wav .ogg .flac .mp3 .opus */
+  TOV_TYPE_MODEL = 10,  /* .gltf .glb .obj .fbx */
+  TOV_TYPE_FONT = 11,   /* .ttf .otf .woff2 */
+  TOV_TYPE_ENTITY = 12, /* .json (validated and minified) .yaml .yml .toml */
+  TOV_TYPE_GAME = 13    /* .csv .txt .ini .cfg; .data.c compiles to a .bin of type 2 */
+};
+
 typedef struct TovArchiveSet TovArchiveSet;
 
 typedef struct TovArchiveSetDesc {
   const char* const* paths;
-  u64 count;
+  uint64_t count;
 } TovArchiveSetDesc;
 
 /* One packed file: pointers into the mapping. */
 typedef struct TovFileInfo {
-  const char* name;    /* its name in the archive */
+  const char* name;    /* its name in the archive, NUL-terminated */
   const char* archive; /* the path of the archive holding it, as loaded */
-  u64 hash;            /* zu_hash_s(name, length, 0) */
-  u16 type;            /* type code (TOV_TYPE_*) */
-  u8 flag;
-  u8 reserved[5];
-  u64 checksum; /* zu_hash of the file's bytes */
-  u64 size;     /* bytes of data */
-  const void* data;
+  uint64_t hash;       /* tov_archive_hash of the name's bytes */
+  uint16_t type;       /* type code (TOV_TYPE_*) */
+  uint8_t flag;
+  uint8_t reserved[5];
+  uint64_t checksum; /* tov_archive_hash of the file's bytes */
+  uint64_t size;     /* bytes of data */
+  const void* data;  /* no alignment promised: files are packed back to back */
 } TovFileInfo;
 
-/* Packed files follow each other without padding, so a u64 inside one may
- * sit at any address: this type reads it safely wherever it is. */
-typedef u64 TovUnalignedU64 __attribute__((aligned(1)));
+/* Packed files follow each other without padding, so a 64-bit value inside
+ * one may sit at any address: this type reads it safely wherever it is.
+ * Other compilers are only used for x86-64 and AArch64, which load such
+ * values in hardware. */
+#if defined(__GNUC__) || defined(__clang__)
+typedef uint64_t TovUnalignedU64 __attribute__((aligned(1)));
+#else
+typedef uint64_t TovUnalignedU64;
+#endif
 
 /* A string table (type 6): string i is text + offsets[i], NUL-terminated. */
 typedef struct TovStringTable {
-  u64 count;
+  uint64_t count;
   const TovUnalignedU64* offsets; /* null when count is 0 */
-  const char* text;   /* null when count is 0 */
+  const char* text;               /* null when count is 0 */
 } TovStringTable;
 
-#define TOV_ARCHIVE_END ((u64)-1) /* tov_archive_add_archives: after all */
+#define TOV_ARCHIVE_END ((uint64_t)-1) /* tov_archive_add_archives: after all */
 
-/* ---- the set --------------------------------------------------------- */
+/* ---- the set -------------------------------------------------------------
+ * These calls change the set: no other call may use it meanwhile. */
 
 /* A set holding the archives of desc, in its order; null when one of them
- * cannot be mapped. A count of 0 gives an empty set. */
-ZU_EXPORT TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc);
-/* Unmaps every archive; set may be null. */
-ZU_EXPORT void tov_archive_destroy(TovArchiveSet* set);
-/* Inserts the archives at position (0: in front of all, TOV_ARCHIVE_END:
- * after all), keeping their order. All or nothing: false, and the set
- * unchanged, when one cannot be mapped. */
-ZU_EXPORT bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 count,
-                                        u64 position);
-/* Removes every archive loaded under one of the paths (compared byte for
- * byte). Returns false in every case. */
-ZU_EXPORT bool tov_archive_remove_archives(TovArchiveSet* set, const char* const* paths,
-                                           u64 count);
-ZU_EXPORT bool tov_archive_is_loaded(const TovArchiveSet* set, const char* path);
+ * cannot be mapped (missing, unreadable, not a regular file). A count of 0
+ * gives an empty set. Maps each file; reads nothing else. */
+TOV_API TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc);
+/* Unmaps every archive and frees the set; set may be null. */
+TOV_API void tov_archive_destroy(TovArchiveSet* set);
+/* Inserts the archives at position (0: in front of all, TOV_ARCHIVE_END or
+ * any position past the end: after all), keeping their order. All or
+ * nothing: false, and the set unchanged, when one cannot be mapped. */
+TOV_API bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths,
+                                      uint64_t count, uint64_t position);
+/* Removes and unmaps every archive loaded under one of the paths (compared
+ * byte for byte with the path it was loaded under). Returns false in every
+ * case; tov_archive_is_loaded tells what is left. */
+TOV_API bool tov_archive_remove_archives(TovArchiveSet* set, const char* const* paths,
+                                         uint64_t count);
+/* True when an archive of the set was loaded under path. */
+TOV_API bool tov_archive_is_loaded(const TovArchiveSet* set, const char* path);
 /* Remembers the archives' order by path ... */
-ZU_EXPORT void tov_archive_persist_order(TovArchiveSet* set);
-/* ... and brings it back after archives were removed and added again. */
-ZU_EXPORT void tov_archive_restore_order(TovArchiveSet* set);
+TOV_API void tov_archive_persist_order(TovArchiveSet* set);
+/* ... and brings it back after archives were removed and added again;
+ * archives it did not remember keep the places left. */
+TOV_API void tov_archive_restore_order(TovArchiveSet* set);
 
-/* ---- files by name or hash ------------------------------------------- */
+/* ---- files by name or hash ---------------------------------------------
+ * The first archive of the set that holds the file answers. A hash of 0
+ * never finds a file: a game may use it for "no asset". */
 
-/* False when no archive holds name. */
-ZU_EXPORT bool tov_archive_access_file(const TovArchiveSet* set, const char* name,
-                                       TovFileInfo* out);
-ZU_EXPORT bool tov_archive_access_file_by_hash(const TovArchiveSet* set, u64 hash,
-                                               TovFileInfo* out);
-/* Names not found take no place in out and are not counted; the result
- * counts every name found, also those beyond capacity. */
-ZU_EXPORT u64 tov_archive_access_files(const TovArchiveSet* set, const char* const* names,
-                                       u64 count, TovFileInfo* out, u64 capacity);
-ZU_EXPORT u64 tov_archive_access_files_by_hash(const TovArchiveSet* set, const u64* hashes,
-                                               u64 count, TovFileInfo* out, u64 capacity);
-/* Hash i is the u64 at first + i * stride bytes: a field of the caller's
- * own records. */
-ZU_EXPORT u64 tov_archive_access_files_by_hash_stride(const TovArchiveSet* set, const u64* first,
-                                                      u64 count, u64 stride, TovFileInfo* out,
-                                                      u64 capacity);
+/* Fills out and returns true when an archive holds name; false (out
+ * untouched) when none does. */
+TOV_API bool tov_archive_access_file(const TovArchiveSet* set, const char* name,
+                                     TovFileInfo* out);
+/* The same by tov_archive_hash of the name. */
+TOV_API bool tov_archive_access_file_by_hash(const TovArchiveSet* set, uint64_t hash,
+                                             TovFileInfo* out);
+/* Many lookups at once, faster than one by one (their memory reads
+ * overlap). Names not found take no place in out and are not counted; the
+ * result counts every name found, also those beyond capacity. */
+TOV_API uint64_t tov_archive_access_files(const TovArchiveSet* set, const char* const* names,
+                                          uint64_t count, TovFileInfo* out, uint64_t capacity);
+TOV_API uint64_t tov_archive_access_files_by_hash(const TovArchiveSet* set,
+                                                  const uint64_t* hashes, uint64_t count,
+                                                  TovFileInfo* out, uint64_t capacity);
+/* Hash i is the uint64_t at first + i * stride bytes: a field of the
+ * caller's own records (any alignment). */
+TOV_API uint64_t tov_archive_access_files_by_hash_stride(const TovArchiveSet* set,
+                                                         const uint64_t* first, uint64_t count,
+                                                         uint64_t stride, TovFileInfo* out,
+                                                         uint64_t capacity);
 
-/* ---- string tables ----------------------------------------------------- */
+/* ---- string tables ------------------------------------------------------- */
 
 /* False when name is not found, or is not a string table (info, when not
  * null, is filled whenever name is found). */
-ZU_EXPORT bool tov_archive_access_stringtable(const TovArchiveSet* set, const char* name,
-                                              TovStringTable* table, TovFileInfo* info);
-/* The same for a file already found; false unless its type is 6. */
-ZU_EXPORT bool tov_access_stringtable(const TovFileInfo* info, TovStringTable* table);
+TOV_API bool tov_archive_access_stringtable(const TovArchiveSet* set, const char* name,
+                                            TovStringTable* table, TovFileInfo* info);
+/* The same for a file already found; false unless its type is 6 and it is
+ * long enough to hold its count. Reads nothing but the count. */
+TOV_API bool tov_access_stringtable(const TovFileInfo* info, TovStringTable* table);
 
-/* ---- directories ------------------------------------------------------- */
-/* The files of directories ("" is the root, others end with '/'; files of
+/* ---- directories ----------------------------------------------------------
+ * The files of directories ("" is the root, others end with '/'; files of
  * subdirectories included) whose type is one of types (0 means every type).
  * Without _with_dupes a name is reported once, from the first archive that
  * holds it; with it, once per archive. Results come by archive, then type,
- * then directory, each list by name hash. Returns the number of matches,
- * which may exceed capacity. */
-ZU_EXPORT u64 tov_archive_index_directory(const TovArchiveSet* set, const char* directory,
-                                          u64 type, TovFileInfo* out, u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directory_n(const TovArchiveSet* set, const char* directory,
-                                            const u64* types, u64 type_count, TovFileInfo* out,
-                                            u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directories(const TovArchiveSet* set,
-                                            const char* const* directories,
-                                            u64 directory_count, u64 type, TovFileInfo* out,
-                                            u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directories_n(const TovArchiveSet* set,
-                                              const char* const* directories,
-                                              u64 directory_count, const u64* types,
-                                              u64 type_count, TovFileInfo* out, u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directory_with_dupes(const TovArchiveSet* set,
-                                                     const char* directory, u64 type,
-                                                     TovFileInfo* out, u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directory_with_dupes_n(const TovArchiveSet* set,
-                                                       const char* directory, const u64* types,
-                                                       u64 type_count, TovFileInfo* out,
-                                                       u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directories_with_dupes(const TovArchiveSet* set,
-                                                       const char* const* directories,
-                                                       u64 directory_count, u64 type,
-                                                       TovFileInfo* out, u64 capacity);
-ZU_EXPORT u64 tov_archive_index_directories_with_dupes_n(const TovArchiveSet* set,
-                                                         const char* const* directories,
-                                                         u64 directory_count, const u64* types,
-                                                         u64 type_count, TovFileInfo* out,
-                                                         u64 capacity);
+ * then directory, each list by name hash. Each returns the number of
+ * matches, which may exceed capacity: call with capacity 0 to count, then
+ * again with room. Costs the length of the lists reported; without
+ * _with_dupes also, per file reported, one lookup in each earlier archive
+ * and one binary search in each earlier directory's list. */
+TOV_API uint64_t tov_archive_index_directory(const TovArchiveSet* set, const char* directory,
+                                             uint64_t type, TovFileInfo* out, uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directory_n(const TovArchiveSet* set, const char* directory,
+                                               const uint64_t* types, uint64_t type_count,
+                                               TovFileInfo* out, uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directories(const TovArchiveSet* set,
+                                               const char* const* directories,
+                                               uint64_t directory_count, uint64_t type,
+                                               TovFileInfo* out, uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directories_n(const TovArchiveSet* set,
+                                                 const char* const* directories,
+                                                 uint64_t directory_count, const uint64_t* types,
+                                                 uint64_t type_count, TovFileInfo* out,
+                                                 uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directory_with_dupes(const TovArchiveSet* set,
+                                                        const char* directory, uint64_t type,
+                                                        TovFileInfo* out, uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directory_with_dupes_n(const TovArchiveSet* set,
+                                                          const char* directory,
+                                                          const uint64_t* types,
+                                                          uint64_t type_count, TovFileInfo* out,
+                                                          uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directories_with_dupes(const TovArchiveSet* set,
+                                                          const char* const* directories,
+                                                          uint64_t directory_count, uint64_t type,
+                                                          TovFileInfo* out, uint64_t capacity);
+TOV_API uint64_t tov_archive_index_directories_with_dupes_n(
+    const TovArchiveSet* set, const char* const* directories, uint64_t directory_count,
+    const uint64_t* types, uint64_t type_count, TovFileInfo* out, uint64_t capacity);
 
-/* ---- describing ------------------------------------------------------------ */
+/* ---- describing ---------------------------------------------------------- */
 
 typedef struct TovArchiveInfo {
   const char* path;
-  u64 total_size;   /* bytes, as the header says */
-  u64 file_count;   /* packed files, all.fileinfo included */
-  u64 type_count;   /* one more than the highest type code */
-  u64 directory_count;
+  uint64_t total_size; /* bytes, as the header says */
+  uint64_t file_count; /* packed files, all.fileinfo included */
+  uint64_t type_count; /* one more than the highest type code */
+  uint64_t directory_count;
 } TovArchiveInfo;
 
 /* Describes the index-th archive of the set (0 is the first); false when
  * there is no such archive. */
-ZU_EXPORT bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out);
+TOV_API bool tov_archive_describe(const TovArchiveSet* set, uint64_t index, TovArchiveInfo* out);
 
-/* ---- names ----------------------------------------------------------------- */
+/* ---- names and hashes ------------------------------------------------------ */
+
+/* The 64-bit hash archives use for names and contents (XXH3-64, seed 0):
+ * a name's hash is tov_archive_hash(name, strlen(name)). Equal in every
+ * process, on every machine and in every version. */
+TOV_API uint64_t tov_archive_hash(const void* bytes, uint64_t size);
 
 /* The archive name that packing with --tov-normalize-names makes of a source
  * name, so that a game can look up the names its artists wrote: ASCII
@@ -193,7 +274,7 @@ ZU_EXPORT bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArch
  * becomes "shot_hard/pipe_2.jpg". This mapping never changes. Writes at
  * most size - 1 bytes and a 0 into out (nothing when size is 0) and returns
  * the length of the whole name, as snprintf does; out may be name. */
-ZU_EXPORT u64 tov_archive_normalize_name(const char* name, char* out, u64 size);
+TOV_API uint64_t tov_archive_normalize_name(const char* name, char* out, uint64_t size);
 
 /* ---- checking ------------------------------------------------------------ */
 
@@ -204,8 +285,9 @@ ZU_EXPORT u64 tov_archive_normalize_name(const char* name, char* out, u64 size);
  * string tables and the catalogue. An archive it accepts is safe for every
  * function above, and so are the strings of its string tables. On a fault
  * it returns false and writes a message naming the first fault and its
- * offset into message (message_size bytes, may be 0). It takes time linear
- * in the archive's size (more with TOV_VERIFY_CONTENT), whatever the bytes.
+ * offset into message (message_size bytes, may be 0; message may then be
+ * null). It takes time linear in the archive's size (more with
+ * TOV_VERIFY_CONTENT), whatever the bytes, and allocates a little.
  *
  * When to call it: on every archive the game did not build itself, or that
  * someone else could have changed or cut short (a download, a mod, a patch,
@@ -214,10 +296,9 @@ ZU_EXPORT u64 tov_archive_normalize_name(const char* name, char* out, u64 size);
  * outside an archive's mapping and hands out only records whose name and
  * data lie inside it (a file that does not end like an archive finds
  * nothing), but a damaged archive's records may be wrong and its string
- * tables' strings may run past their data. A hash of 0 never finds a file:
- * a game may use it for "no asset". */
-ZU_EXPORT bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message,
-                                  u64 message_size);
+ * tables' strings may run past their data. */
+TOV_API bool tov_archive_verify(const void* bytes, uint64_t size, uint32_t flags, char* message,
+                                uint64_t message_size);
 
 #ifdef __cplusplus
 }

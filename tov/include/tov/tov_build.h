@@ -31,6 +31,7 @@
 #ifndef TOV_BUILD_H
 #define TOV_BUILD_H
 
+#include "tov/tov_archive.h" /* the type codes */
 #include "zu_sys.h"
 
 #ifdef __cplusplus
@@ -48,25 +49,6 @@ typedef struct ZuString {
     u32 capacity;                              \
   }
 #endif
-
-/* Archive type codes: the built-in ones, then one per engine module. */
-enum {
-  TOV_TYPE_DATA = 2,         /* .bin, compiled .data.cpp, all.fileinfo */
-  TOV_TYPE_SOURCE = 3,       /* .cpp, .c */
-  TOV_TYPE_HEADER = 4,       /* .h, .gen.h */
-  TOV_TYPE_ARCHIVE = 5,      /* .tov */
-  TOV_TYPE_STRING_TABLE = 6, /* .strtbl: string tables */
-  /* The engine modules' files. An ending belongs to one module only: shader
-   * sources are render's (not text), .json/.yaml/.toml are entity data, and
-   * .txt/.csv/.ini/.cfg are game data. */
-  TOV_TYPE_RENDER = 7, /* .hlsl .glsl .spv .wgsl .vert .frag .comp .shader */
-  TOV_TYPE_IMAGE = 8,  /* .png .jpg .jpeg .tga .dds .ktx2 .hdr .exr .bmp */
-  TOV_TYPE_AUDIO = 9,  /* .wav .ogg .flac .mp3 .opus */
-  TOV_TYPE_MODEL = 10, /* .gltf .glb .obj .fbx */
-  TOV_TYPE_FONT = 11,  /* .ttf .otf .woff2 */
-  TOV_TYPE_ENTITY = 12, /* .json (validated and minified) .yaml .yml .toml */
-  TOV_TYPE_GAME = 13,   /* .csv .txt .ini .cfg; .data.c compiles to a .bin of type 2 */
-};
 
 typedef struct BuildRuleOutput {
   ZuString ending; /* replaces the rule's ending in the output's name */
