@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tov/tov_archive.h"
+#include "tov_version.h"
 #include "zu_sys.h"
 
 namespace {
@@ -23,6 +24,7 @@ const char kHelp[] =
     "                                        --force overwrites files already there\n"
     "  verify ARCHIVE [--content]            checks the archive (and content hashes)\n"
     "  diff OLD NEW                          added, removed and changed files\n"
+    "  --version                             the version of tov\n"
     "\n"
     "Exit status: 0 ok, 1 a fault (missing archive or file, failed check, differences\n"
     "for diff), 2 wrong usage.\n";
@@ -232,6 +234,10 @@ int main(int argc, char** argv) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       fputs(kHelp, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      printf("tov-archive %s\n", TOV_VERSION);
       return 0;
     }
     if (arg == "--json") json = true;

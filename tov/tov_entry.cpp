@@ -7,6 +7,7 @@
 #include "ninja/ninja_file.h"
 #include "queued_sources.h"
 #include "tov_entry.h"
+#include "help_version.h"
 #include "unknown_options.h"
 
 ZU_COMMAND_OPTION(g_tov_dir, 0, "tov-dir",
@@ -177,6 +178,7 @@ const char* tov_get_current_build_rule_command(void) {
 }
 
 u32 tov_begin(void) {
+  if (tov_answer_help_or_version()) return 0;
   check_unknown_options();
   if (!command_option_is_set(&g_tov_working_dir)) sys_exit(-1, "No working dir set");
   ZuString working_dir;

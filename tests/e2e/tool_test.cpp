@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_tree.h"
+#include "tov_version.h"
 
 namespace {
 
@@ -71,6 +72,19 @@ TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
   EXPECT_EQ(tool("--help").status, 0);
   remove(E2eTree::archive_path("e2e_tool.tov").c_str());
   remove(patch.c_str());
+}
+
+// Help lists every option, the engine modules' included; both programs
+// print the one version of the build.
+TEST(E2eTool, HelpAndVersion) {
+  ProcessResult help = run_shell(shell_quote(host_path()) + " --help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* line : {"--tov-dir  ", "Directory(ies) to process for archive inclusion",
+                           "--arg-file-shell", "--tov-normalize-names", "--help", "--version"})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line;
+  EXPECT_EQ(run_shell(shell_quote(host_path()) + " --version").out,
+            std::string("tov ") + TOV_VERSION + "\n");
+  EXPECT_EQ(tool("--version").out, std::string("tov-archive ") + TOV_VERSION + "\n");
 }
 
 TEST(E2eTool, ExtractNeverWritesOutsideItsDestination) {
