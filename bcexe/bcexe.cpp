@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The bitcode executor: loads the bitcode of compiled data into LLVM ORC's
 // LLJIT, runs its static constructors and hands out its functions. Compiled
 // data reaches the platform layer and the C library through the process's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The bitcode compiler: C and C++ data sources to LLVM bitcode in memory,
 // with Clang in process. Sources and headers are served from memory under a
 // virtual folder overlaid on the real file system; the compile reports which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // LLVM's native target, registered once per module. The registry is not
 // safe to fill from two threads: bcgen and bcexe fill it in their zu_init,
 // on the loading thread, so that they may then work side by side.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Zlib
 """Runs two commands in alternation, ROUNDS times each, and prints their
 median wall times and the ratio of the first to the second. Alternating
 keeps a busy neighbour on this shared machine from favouring either side.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # Packs a synthetic tree of COUNT files with the fileinfo and tov commands,
 # zips the same files stored (for PhysFS), and runs archive_bench on them.
 # Usage: bench/archive.sh [COUNT] [build]

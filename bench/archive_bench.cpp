@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Lookups in a .tov archive against a std::unordered_map of the same names,
 // libzip and PhysFS on a stored zip of the same files; opening an archive
 // against opening and mounting the zip; listing a directory. Run by bench/archive.sh, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Parsing a line argument file of N paths (what a large build hands the
 // catalogue and pack steps) against merely reading and splitting it.
 #include <benchmark/benchmark.h>

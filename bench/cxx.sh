@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # The whole cxx step (tool start, loading bcgen and bcexe, compile, JIT,
 # run) for a 50-line C and a 50-line C++ data file, next to clang-14
 # compiling the same file to bitcode as a process of its own.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # Generation (scan + build.ninja) for a synthetic tree, next to find listing
 # the same tree, in one hyperfine run. Usage: bench/generation.sh [COUNT] [build]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # A data build of a synthetic tree through Ninja, then the rebuild after one
 # changed file, against the full build; the rebuild's time is split into
 # its steps (copy, catalogue, pack) from .ninja_log and Ninja's own share.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Time to load bcgen.x86_64 and bcexe.x86_64 (with the LLVM and Clang
 // libraries and their static initialisers) the way the loader does, without
 // the rest of a cxx step: the floor under every compiled-data step.

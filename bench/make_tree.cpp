@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Makes a deterministic synthetic asset tree: `make_tree FOLDER COUNT [SEED]`.
 // Names are about 40 bytes in two levels of folders; sizes are skewed: most
 // files 100 B to 4 KiB, some up to 64 KiB, one in a thousand up to 4 MiB.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # A full Ninja build of the intermediates of a synthetic tree of .bin files
 # (the copy command) against the same graph with `cp $in $out` and with
 # /bin/true as the command, then the no-op rebuild. One hyperfine run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # The "tov" pack step alone on a synthetic tree, next to tar -cf of the same
 # files and to a loop that only opens and reads every file (the read floor).
 # Usage: bench/pack.sh [COUNT] [build]   (uses bench/archive.sh's tree)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The read floor of packing: open and read every file named in a list, one
 // after another, into one reused buffer. `read_floor LIST`
 #include <fcntl.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # What --tov-regenerate adds to a Ninja run with nothing to do: the same tree
 # built with and without it, timed side by side. Ninja looks at every folder
 # of the tree, so the cost follows the number of folders; two layouts of the

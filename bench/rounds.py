@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Zlib
 """Runs every benchmark of a Google Benchmark program in a process of its own,
 ROUNDS times in turn, and prints each one's median time per iteration.
 A process of its own: one peer's heap and mappings do not shape the next

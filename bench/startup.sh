@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # Start-to-exit time of the tov host, next to /bin/true, a static and a
 # dynamic C++ program, measured in one hyperfine run. With no arguments tov
 # loads its modules, runs its entry and ends with its first fatal message.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Zlib
 # Verification and listing on crafted worst cases, packed by the tool itself:
 # a string table of a million offsets into one long string (1, 4 and 16 MB),
 # whose strings each must end inside its data, and a folder of 16,384 files

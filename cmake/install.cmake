@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Zlib
 # What `cmake --install build --prefix P` puts where (GNUInstallDirs): the
 # runtime library with its header, CMake package and pkg-config file; with
 # the tool also the host and its modules in <libdir>/tov (the host finds

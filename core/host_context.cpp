@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "host_context.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The state that the host executable and every module of a process share:
 // the engine's reactor. The host creates it before it loads any module; each
 // module receives it through shared_init and keeps it in its host pointer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The engine's growable array: 16 bytes (block pointer, u32 count, u32
 // capacity), 4-byte aligned so that it packs behind a ZuString. Elements are
 // plain records moved bitwise; an element type with heap parts provides

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "zu_fixed_queue.h"
 
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // A first-in first-out queue of 512 16-byte slots that never allocates. Its
 // slots form up to two regions: the first from head, and a second one that
 // opens at slot 0 when the first reaches the end and always stops one slot

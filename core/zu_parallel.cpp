@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "zu_parallel.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Splitting a loop over many independent items (files to check, open or
 // copy) across the machine's processors.
 #pragma once

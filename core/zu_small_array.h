@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // An array with room for N elements inline, followed by a u16 marker: below
 // 65535 the marker is the inline count; 65535 means the elements moved to
 // the heap and the first 16 bytes of the room hold a ZuArray header. Once on

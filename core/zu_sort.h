@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // One sort and one binary search over records that begin with a u64 key.
 // Results must not change between builds (the build-rule and command tables
 // are kept in this order), so the algorithm is fixed: quicksort with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The engine's string: 20 bytes, 4-byte aligned, with up to 18 characters
 // inline. Byte 19 tells the form: 0 to 19 is the inline length, 255 means
 // bytes 0-7 hold a block pointer, 8-11 the length and 12-15 the capacity.

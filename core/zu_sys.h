@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The platform layer: every call to the operating system goes through these
 // functions, implemented for Linux in libzu_sys.so. Nothing outside zu_sys/
 // includes an operating-system header.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Zlib
 """Writes the binary files of examples/assets: a texture, a sound and a mesh
 made here from code, so every file of the example tree is our own."""
 import math

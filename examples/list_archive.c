@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Zlib */
 /* Lists what a .tov archive holds, the way a game reaches its files: check
  * each archive, load them into a set, index the root directory for every
  * type, and read a string table in place.

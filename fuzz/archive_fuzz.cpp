@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Archive bytes: every function of the runtime must be safe on any bytes
 // without verification (no read outside the mapping, no misaligned entry,
 // every record inside the mapping), and on what tov_archive_verify accepts

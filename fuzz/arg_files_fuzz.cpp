@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Argument files of every kind: the first byte picks line, optional or
 // space file; the rest is the file. Nested files name the same file again.
 #include <stddef.h>

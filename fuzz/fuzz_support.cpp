@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "fuzz_support.h"
 
 #include <stdio.h>

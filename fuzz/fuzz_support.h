@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // What the fuzz targets share: fatal errors unwind back into the target
 // instead of ending the process, since ending on bad input is the tool's
 // documented behaviour, not a fault.

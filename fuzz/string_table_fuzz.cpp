@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The string-table writer on any bytes, then the reader's view of what it
 // wrote: every string must start inside the text, after a line break, and
 // end in a NUL.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The tov executable: creates the reactor, names the application, loads the
 // module "tov" (which brings the engine modules it names) and runs its
 // entry. Ninja starts it once per build step, so it does nothing more.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // tov-archive: looks inside .tov archives through the exported runtime API.
 #include <stdio.h>
 #include <string.h>

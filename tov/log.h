@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Log lines of the tool: a time stamp, the log type in 15 columns, the
 // logging statement's line in 4 and its file's base name in 30.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "tov_entry.h"
 
 #include "build_rules/invocations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "module_pointers.h"
 
 BcgenBitcodeCreate bcgen_bitcode_create;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The functions this module takes from the engine libraries it works with:
 // bcgen (C/C++ to bitcode), bcexe (bitcode executor) and task (task graphs).
 // Each slot is filled when the loader cross-links the library with this one,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "queued_sources.h"
 
 #include "command_option.h"

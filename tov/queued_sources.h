@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The source files generation queued, and what the options do to the list
 // before any rule sees it: patterns that leave files out, and archive names
 // made from source names.

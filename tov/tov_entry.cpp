@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The tool entry: reads the settings, then either runs one build command
 // (how Ninja calls the tool back) or gathers the input files and writes
 // build.ninja.

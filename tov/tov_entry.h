@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The module's face towards its host: the module contract and the tool
 // entry.
 #pragma once

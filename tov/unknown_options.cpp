@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "unknown_options.h"
 
 #include "command_option.h"

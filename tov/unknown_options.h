@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Options the tool does not know. The parser skips them, as the host and
 // modules loaded later own options of their own; once every module has
 // registered its options, a "--tov-" option that none knows is a mistake.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Writing a file named by someone else (an archive's entry) inside a folder
 // without ever leaving it: no absolute names, no "..", and no symbolic link
 // followed on the way, since a link planted in the folder could lead

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // XXH3-64 is part of the archive format: archives written by one build are
 // read by every later one. Never change it.
 #define XXH_INLINE_ALL

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Shared between the files of the platform layer; not part of its interface.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // A C++ compile allocates some 100 MB in small pieces and chases pointers
 // through all of it. On 4 KiB pages every first touch is a fault and the
 // walks miss the TLB; with the heap on 2 MiB pages a compile takes about a

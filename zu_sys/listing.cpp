@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <fcntl.h>
 #include <string.h>
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <stdlib.h>
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>

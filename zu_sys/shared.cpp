@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <dlfcn.h>
 #include <string.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <fnmatch.h>
 #include <string.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <errno.h>
 #include <pthread.h>
 #include <sched.h>

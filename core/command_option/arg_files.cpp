@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Argument files extend the command line: line files hold one argument per
 // line, space files separate arguments by blanks and group them with double
 // quotes, shell files are quoted as a shell reads words (how Ninja writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Command-line options. Each option is declared in the source file that
 // reads it, by a registration that runs while the module is loaded and fills
 // the option's handle. Values are read only through the getters below, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Options this system registers but does not read: the engine's power and
 // console switches, and the arguments with which a game store's launcher
 // starts an application. Registering them lets such a start parse cleanly.

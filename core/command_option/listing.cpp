@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "command_option.h"
 
 void command_option_print_help(void) {

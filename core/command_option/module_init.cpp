@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The module's side of start-up: join this module's options into the host's
 // registry, then parse the process's arguments while the host asks for it.
 #include "command_option.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Replacing an option's values from code; each call hands back what was
 // there so that the caller can put it back with restore_values.
 #include "command_option.h"

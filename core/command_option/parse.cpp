@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The command-line parser: every argument is matched against the registry.
 // Lenient mode skips what the registry does not know, since the host and
 // modules not loaded yet own options of their own.

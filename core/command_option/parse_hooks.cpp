@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "command_option.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Steps of the parser that live in their own files.
 #pragma once
 

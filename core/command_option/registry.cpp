@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <string.h>
 
 #include "command_option.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The module loader: libraries by short name, each with the libraries its
 // zu_init asks for, cross-linked pairwise through initialize_pointers_<name>.
 #include "command_option.h"

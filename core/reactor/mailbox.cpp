@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Per-thread mailboxes: a post delivers the messages that one of the
 // mailbox's filters accepts; a wait hands over everything pending.
 #include "reactor.h"

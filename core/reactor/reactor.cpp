@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "reactor.h"
 
 #include "command_option.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The reactor: the process's HostContext as a whole. The host creates it,
 // loads modules into it, adds worker threads, and runs the application's
 // entry; threads exchange fixed-size messages through mailboxes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The audio module: sounds, packed as they are.
 #include "engine_module.h"
 

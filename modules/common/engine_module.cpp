@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "engine_module.h"
 
 #include "zu_string.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // What the engine modules share: reaching tov's registration exports through
 // the loader's cross-link, and registering rules that pack a module's files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The module contract's exports, the same for every engine module: the
 // loader's cross-link hands over tov.x86_64, whose registration functions
 // the module then calls from zu_init.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The entity module: entity data files. JSON is checked and minified by its
 // own command, "minify_json" (the worked example of a module's command);
 // YAML and TOML are packed as they are.

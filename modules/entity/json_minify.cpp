@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "json_minify.h"
 
 namespace {

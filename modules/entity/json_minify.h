@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Entity data in JSON: checked against the JSON grammar and stored without
 // the whitespace between tokens.
 #pragma once

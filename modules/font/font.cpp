@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The font module: fonts, packed as they are.
 #include "engine_module.h"
 

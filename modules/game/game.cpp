@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The game module: game data files, and game data written in C (compiled
 // and run by the cxx command like .data.cpp).
 #include "engine_module.h"

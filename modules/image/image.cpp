@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The image module: textures, packed as they are.
 #include "engine_module.h"
 

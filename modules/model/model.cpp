@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The model module: meshes, packed as they are.
 #include "engine_module.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The render module: shader sources, packed as they are.
 #include "engine_module.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Zlib */
 /* tov_data.h: what game data written in C or C++ (*.data.cpp, *.data.c)
  * sees when the "cxx" build step compiles and runs it.
  *

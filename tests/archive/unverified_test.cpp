@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Archives read without verification, as a game that skips it would: an
 // archive with any word of it replaced by a hostile value must never make a
 // function read outside the mapping, read an entry misaligned, or hand out a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <gtest/gtest.h>
 
 #include "command_option.h"
@@ -5,6 +6,7 @@
 
 ZU_COMMAND_OPTION(g_registry_out, 0, "registry-out", "Filename of output file to write", kOptionOne,
                   kOptionString);
+constexpr u32 kLevelLine = __LINE__ + 1;
 ZU_COMMAND_OPTION(g_registry_level, 'l', "registry-level", "A number", kOptionOne, kOptionUint);
 ZU_COMMAND_OPTION(g_registry_flag, 0, "registry-flag", "A flag", kOptionFlag, kOptionNone);
 
@@ -30,8 +32,7 @@ TEST(CommandOptionRegistry, RecordsHoldTheirRegistration) {
   EXPECT_EQ(option->arity, kOptionOne);
   EXPECT_EQ(option->value_type, kOptionUint);
   EXPECT_STREQ(option->source_file, "tests/core/command_option_registry_test.cpp");
-  // The registration spans lines 7 and 8; compilers differ in which they report.
-  EXPECT_TRUE(option->source_line == 7u || option->source_line == 8u) << option->source_line;
+  EXPECT_EQ(option->source_line, kLevelLine);
   EXPECT_EQ(option->handle, &g_registry_level);
   EXPECT_EQ(command_option_find("registry"), nullptr);  // exact names only
   // The launcher's arguments are prefix options with their value attached.

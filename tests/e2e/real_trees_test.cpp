@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Trees as artists name them: capitals, dashes, blanks, files to leave out,
 // options mistyped.
 #include <gtest/gtest.h>

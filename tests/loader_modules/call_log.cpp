@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "call_log.h"
 
 #include <string>

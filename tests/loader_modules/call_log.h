@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // A log that the loader's test modules and the test program share: one
 // shared library, so every module writes into the same text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // One test module of the loader tests, built three times as mod_a, mod_b and
 // mod_c (MODULE_NAME). Every export records its call in the shared log.
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // A module that registers options of its own, built twice from this one
 // source (mod_opts_1, mod_opts_2) so that both register "shared-option" from
 // the same source place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "archive_builder.h"
 
 #include "build_rules/invocations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Builds archives for tests through the real catalogue and pack commands.
 #pragma once
 

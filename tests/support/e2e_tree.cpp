@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "e2e_tree.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // End-to-end runs: the real tov host and Ninja in a folder whose path holds
 // a blank.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "test_support.h"
 
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Helpers shared by the tests: temporary folders, files, and the exact text
 // of a fatal message for death tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include <gtest/gtest.h>
 
 #include "ninja/build_rule_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The unit tests see the tables as zu_init leaves them.
 #include "tov_entry.h"
 

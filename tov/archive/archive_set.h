@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The archive set's records, shared by the set and the lookups.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Listing directories by type: every directory block holds one sorted item
 // list per type, so a listing reads only the lists it asks for.
 #include "file_access.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "file_access.h"
 
 #include "hash_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Finding entries in the set's archives; shared by the lookups and the
 // directory index.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The .tov archive and the .fileinfo catalogue, as records. All integers are
 // little-endian, every offset is from the start of the file, and the runtime
 // uses the mapped bytes in place.

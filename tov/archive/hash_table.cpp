@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "hash_table.h"
 
 void archive_hash_table_build(const ArchiveItem* items, u64 count, ZuArray<ArchiveSlot>* slots) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Building and probing the archive's stored hash tables.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "names.h"
 
 #include "tov/tov_archive.h"

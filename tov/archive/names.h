@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Names inside archives and catalogues: paths relative to the build's
 // output folder, made only of a-z, 0-9, '.', '/' and '_'.
 #pragma once

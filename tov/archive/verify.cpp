@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Checks an archive without trusting any of its offsets: everything the
 // lookups and the directory index read must lie inside the file and agree
 // with the rest. An archive that passes is safe for every lookup.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "verify_file.h"
 
 #include "tov/tov_archive.h"

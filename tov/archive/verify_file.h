@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Verifying an archive file before a build step reads it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "invocations.h"
 
 u32 command_copy(CommandContext* context) {

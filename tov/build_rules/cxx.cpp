@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The "cxx" command: C and C++ game data compiled to bitcode (bcgen), run in
 // a JIT (bcexe); its entry function writes the outputs. A depfile names the
 // headers the compile used, so Ninja rebuilds when one of them changes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The catalogue of built files: name hash, modification time and content
 // hash of each. A file whose time did not change keeps its previous record
 // without being read, so a rebuild reads only what changed.

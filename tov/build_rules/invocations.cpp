@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "invocations.h"
 
 #include "zu_sort.h"

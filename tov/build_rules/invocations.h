@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The command table: every command that Ninja can run through
 // --tov-command, sorted by name hash, filled during start-up.
 #pragma once

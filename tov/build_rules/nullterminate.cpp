@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Text files made ready to use in place: "nullterminate" appends a NUL;
 // "nullterminate_newlines" makes a string table (u64 count, u64 offset of
 // each line into the text, then the text with every line break as NUL).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The "tov" command: packs the build's files into one archive, whole or
 // as a patch that leaves out what an earlier archive already holds.
 #include "archive/format.h"

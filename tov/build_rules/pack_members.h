@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The pack's file members, opened ahead of the copy on a thread of their
 // own: opening is a walk through each path's folders, and it overlaps the
 // copy of the members before it, which stays in order on the caller's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "read_file.h"
 
 bool read_whole_file(const char* path, ZuArray<u8>* buffer) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #pragma once
 
 #include "zu_array.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Runs the one command a build step names: its inputs and outputs come as
 // option values (possibly from an argument file), and commands that open
 // files get their inputs read and their outputs created first.

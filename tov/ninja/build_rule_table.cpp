@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "build_rule_table.h"
 
 #include "log.h"

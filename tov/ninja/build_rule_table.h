@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The build-rule table: for every file ending, the Ninja rule that turns a
 // source into which outputs. Process-wide, sorted by ending hash, filled
 // during start-up and never freed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "endings_file.h"
 
 #include "build_rule_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Endings mapped to rules without writing a module: --tov-endings FILE.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "ninja_file.h"
 
 #include "build_rules/invocations.h"

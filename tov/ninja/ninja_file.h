@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // build.ninja: the whole build of one archive.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "ninja_text.h"
 
 #include <stdarg.h>

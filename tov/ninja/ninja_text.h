@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // Writing build.ninja: text pieces, formatted lines and Ninja escaping.
 #pragma once
 

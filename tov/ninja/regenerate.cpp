@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "regenerate.h"
 
 #include "command_option.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // build.ninja that regenerates itself (--tov-regenerate), as generated build
 // files of other tools do: Ninja runs the same generation again before the
 // build when a scanned folder gains or loses a file, or a rule file or the

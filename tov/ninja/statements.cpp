@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 #include "statements.h"
 
 #include "archive/names.h"

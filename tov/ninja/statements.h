@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Zlib
 // The build statements of build.ninja: one per source file and matching
 // rule, then generations of statements for produced files that chain, and
 // combined statements for aggregate rules.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Zlib */
 /* tov build registration: how an engine module teaches the data build about
  * its own files.
  *
