@@ -7,7 +7,10 @@ one's (a hash map filled after another benchmark freed 100 MB measured half
 again slower). In turn, in an order that rotates each round: a busy
 neighbour on this shared machine favours none of them.
 Usage: bench/rounds.py ROUNDS PROGRAM [PROGRAM ARGUMENTS...]
-BENCH_FILTER, when set, is a regular expression that picks the benchmarks run."""
+BENCH_FILTER, when set, is a regular expression that picks the benchmarks run.
+BENCH_PEER, when set, is a second build of the same program (linked another
+way, say): each benchmark then runs in both, in turn, and the report gives
+the peer's median and its ratio to the first's."""
 import json
 import os
 import re
@@ -28,15 +31,17 @@ def main():
         names = [name for name in names if re.search(os.environ["BENCH_FILTER"], name)]
     if not names:
         sys.exit("no benchmark matches BENCH_FILTER")
-    times = {name: [] for name in names}
-    rates = {name: [] for name in names}
+    programs = [program[0]] + ([os.environ["BENCH_PEER"]] if os.environ.get("BENCH_PEER") else [])
+    runs = [(name, p) for name in names for p in range(len(programs))]
+    times = {run: [] for run in runs}
+    rates = {run: [] for run in runs}
     for r in range(rounds):
-        shift = r % len(names)
-        for name in names[shift:] + names[:shift]:
+        shift = r % len(runs)
+        for name, p in runs[shift:] + runs[:shift]:
             pattern = "^" + name + "$"
             done = subprocess.run(
-                program[:1] + [f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2",
-                               "--benchmark_format=json"] + program[1:],
+                [programs[p], f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2",
+                 "--benchmark_format=json"] + program[1:],
                 capture_output=True, text=True)
             if done.returncode != 0:
                 sys.exit(f"{name} failed (status {done.returncode}):\n{done.stderr}")
@@ -44,16 +49,20 @@ def main():
                 if run.get("error_occurred"):
                     sys.exit(f"{name}: {run.get('error_message', 'failed')}")
                 scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[run["time_unit"]]
-                times[name].append(run["real_time"] * scale)
+                times[(name, p)].append(run["real_time"] * scale)
                 if "items_per_second" in run:  # counted on CPU time; wall time per item
                     items = run["items_per_second"] * run["cpu_time"] * scale / 1e9
-                    rates[name].append(run["real_time"] * scale / items)
+                    rates[(name, p)].append(run["real_time"] * scale / items)
     width = max(len(name) for name in names)
-    print(f"{'benchmark':{width}}  {'median':>14}  per item   (medians of {rounds} rounds)")
+    print(f"{'benchmark':{width}}  {'median':>14}  per item   (medians of {rounds} rounds)"
+          + ("   peer: median  ratio" if len(programs) > 1 else ""))
     for name in names:
-        line = f"{name:{width}}  {format_ns(statistics.median(times[name])):>14}"
-        if rates[name]:
-            line += f"  {format_ns(statistics.median(rates[name]))}"
+        median = statistics.median(times[(name, 0)])
+        line = f"{name:{width}}  {format_ns(median):>14}"
+        line += f"  {format_ns(statistics.median(rates[(name, 0)])):9}" if rates[(name, 0)] else " " * 11
+        if len(programs) > 1:
+            peer = statistics.median(times[(name, 1)])
+            line += f"  {format_ns(peer):>12}  {peer / median:.3f}"
         print(line)
 
 
