@@ -33,7 +33,6 @@ ZuFile* filesystem_file_create_beneath(const char* folder, const char* name, boo
                                        const char** error) {
   *error = "the name leads outside the folder";
   if (!stays_beneath(name)) return nullptr;
-  *error = "cannot be created";
   int at = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (at < 0 && errno == ENOENT) {
     char* inside = (char*)sys_malloc(strlen(folder) + 3);
@@ -41,7 +40,11 @@ ZuFile* filesystem_file_create_beneath(const char* folder, const char* name, boo
     if (path_create_parents(inside)) at = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     sys_free(inside);
   }
-  if (at < 0) return nullptr;
+  if (at < 0) {
+    *error = strerror(errno);
+    return nullptr;
+  }
+  *error = "a name in it is too long";
   // Down the folders of name, making those missing; a link or a file where
   // a folder should be stops the walk.
   char part[256];
@@ -51,10 +54,12 @@ ZuFile* filesystem_file_create_beneath(const char* folder, const char* name, boo
     if (length >= sizeof(part)) break;
     memcpy(part, from, length);
     part[length] = 0;
-    if (mkdirat(at, part, 0755) != 0 && errno != EEXIST) break;
-    int next = openat(at, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int next = -1;
+    if (mkdirat(at, part, 0755) == 0 || errno == EEXIST)
+      next = openat(at, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0) {
-      if (errno == ELOOP || errno == ENOTDIR) *error = "a symbolic link or a file is in the way";
+      *error = errno == ELOOP || errno == ENOTDIR ? "a symbolic link or a file is in the way"
+                                                  : strerror(errno);
       close(at);
       return nullptr;
     }
@@ -68,8 +73,9 @@ ZuFile* filesystem_file_create_beneath(const char* folder, const char* name, boo
   struct stat info;
   if (fstatat(at, from, &info, AT_SYMLINK_NOFOLLOW) == 0) {
     if (!overwrite || !S_ISREG(info.st_mode)) {
-      *error = S_ISLNK(info.st_mode) ? "a symbolic link or a file is in the way"
-                                     : S_ISREG(info.st_mode) ? "the file exists" : "cannot be created";
+      *error = S_ISLNK(info.st_mode)   ? "a symbolic link or a file is in the way"
+               : S_ISREG(info.st_mode) ? "the file exists"
+                                       : "something other than a file is in the way";
       close(at);
       return nullptr;
     }
@@ -78,6 +84,7 @@ ZuFile* filesystem_file_create_beneath(const char* folder, const char* name, boo
   int descriptor =
       openat(at, temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (descriptor < 0) {
+    *error = strerror(errno);
     sys_free(temporary);
     close(at);
     return nullptr;

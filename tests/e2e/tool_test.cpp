@@ -129,6 +129,9 @@ TEST(E2eTool, ExtractNeverWritesOutsideItsDestination) {
            "': the file exists (--force overwrites it)\n"},
       {"mkdir -p out/deep/maps && echo old > out/deep/maps/town.bin", "maps/town.bin", "--force",
        ""},
+      // The system's reason when the destination cannot be made.
+      {"echo file > out", "maps/town.bin", "",
+       "tov-archive: cannot extract 'maps/town.bin' into '" + into + "': Not a directory\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.setup + " " + c.names);
