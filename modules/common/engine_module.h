@@ -10,9 +10,13 @@ typedef void (*RegisterRuleInvocation)(const char* name, RuleInvocationHandler h
                                        u8 opens_files, u8 has_depfile, u8 has_rspfile,
                                        const RuleInvocationGroupDesc* groups, u64 group_count);
 
+typedef void (*WriteDepfile)(const char* path, const char* output, const char* prefix,
+                             const char* const* inputs, u64 count);
+
 struct EngineModuleLink {
   RegisterBuildRule register_build_rule;
   RegisterRuleInvocation register_rule_invocation;
+  WriteDepfile write_depfile;
 };
 
 // Filled by initialize_pointers_tov; null until tov.x86_64 is loaded.

@@ -11,6 +11,7 @@ ZU_EXPORT void initialize_pointers_tov(ZuShared* tov) {
       (RegisterBuildRule)shared_shared_load_function(tov, "tov_register_build_rule");
   g_tov.register_rule_invocation =
       (RegisterRuleInvocation)shared_shared_load_function(tov, "tov_register_rule_invocation");
+  g_tov.write_depfile = (WriteDepfile)shared_shared_load_function(tov, "tov_write_depfile");
 }
 
 ZU_EXPORT void zu_init(void* state, u8 reloaded, const char* const** deps) {

@@ -5,6 +5,13 @@
 #include "tov/tov_archive.h"
 #include "tov/tov_build.h"
 
+namespace {
+
+const char kFragment[] =
+    "#version 450\nlayout(location = 0) out vec4 color;\nvoid main() { color = vec4(1.0); }\n";
+
+}  // namespace
+
 TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   E2eTree tree;
   struct File {
@@ -13,12 +20,16 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   } files[] = {{"t/a.png", TOV_TYPE_IMAGE},  {"t/b.dds", TOV_TYPE_IMAGE},
                {"s/c.wav", TOV_TYPE_AUDIO},  {"s/d.ogg", TOV_TYPE_AUDIO},
                {"m/e.obj", TOV_TYPE_MODEL},  {"f/f.ttf", TOV_TYPE_FONT},
-               {"r/g.frag", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
+               {"r/g.frag.spv", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
                {"e/i.toml", TOV_TYPE_ENTITY}, {"e/j.json", TOV_TYPE_ENTITY},
                {"g/k.csv", TOV_TYPE_GAME},   {"g/l.txt", TOV_TYPE_GAME}};
   for (const File& file : files) tree.write(std::string("assets/") + file.name, "{ \"x\" : 1 }");
-  ProcessResult generated = tree.generate(
-      "e2e_modules.tov", {"--tov-dir", "assets/", "--tov-rule-file", "rules/entity.ninja"});
+  // A shader stage is compiled: its source is a real one.
+  run_shell("mv assets/r/g.frag.spv assets/r/g.frag", tree.root());
+  tree.write("assets/r/g.frag", kFragment);
+  ProcessResult generated =
+      tree.generate("e2e_modules.tov", {"--tov-dir", "assets/", "--tov-rule-file",
+                                        "rules/entity.ninja", "rules/render.ninja"});
   ASSERT_EQ(generated.status, 0) << generated.out << generated.err;
   EXPECT_EQ(generated.out.find("FAILED"), std::string::npos) << generated.out;
   ProcessResult built = tree.ninja();
@@ -61,6 +72,55 @@ TEST(E2eModules, BadJsonFailsWithItsPositionAndWritesNothing) {
   EXPECT_EQ(direct.status, 255);
   EXPECT_EQ(direct.err, "ERROR: bad.json:2:12: expected a member name\n");
   EXPECT_EQ(filesystem_get_attr(tree.path("assets/out.json").c_str()), 0u);
+}
+
+// A stage compiles to SPIR-V with its includes (beside it and from the
+// SDK) in its depfile: changing one rebuilds it, nothing else does; a
+// broken shader fails naming its file and line, and leaves no output.
+TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
+  E2eTree tree;
+  tree.write("assets/fx/common.glsl", "const float k = 0.5;\n");
+  tree.write("assets/fx/tone.frag",
+             "#version 450\n#include \"common.glsl\"\n#include <tov_color.glsl>\n"
+             "layout(location = 0) out vec4 color;\n"
+             "void main() { color = vec4(tov_linear_to_srgb(vec3(k)), 1.0); }\n");
+  tree.write("assets/plain.vert", "#version 450\nvoid main() { gl_Position = vec4(0.0); }\n");
+  ASSERT_EQ(tree.generate("e2e_shaders.tov", {"--tov-dir", "assets/", "--tov-rule-file",
+                                              "rules/render.ninja"})
+                .status,
+            0);
+  ProcessResult built = tree.ninja();
+  ASSERT_EQ(built.status, 0) << built.out;
+  std::string spirv = read_file(tree.path("out/i/fx/tone.frag.spv"));
+  ASSERT_GE(spirv.size(), 20u);
+  EXPECT_EQ(spirv.substr(0, 4), std::string("\x03\x02\x23\x07", 4));  // the SPIR-V magic
+  {
+    OpenedArchive archive(E2eTree::archive_path("e2e_shaders.tov"));
+    EXPECT_EQ(archive.file("fx/tone.frag.spv").type, TOV_TYPE_RENDER);
+    EXPECT_EQ(archive.file("plain.vert.spv").type, TOV_TYPE_RENDER);
+  }
+  EXPECT_NE(tree.ninja("-n").out.find("no work to do"), std::string::npos);
+  tree.write("assets/fx/common.glsl", "const float k = 0.25;\n");
+  tree.age("assets/fx/common.glsl", 5);
+  ProcessResult again = tree.ninja();
+  EXPECT_NE(again.out.find("SHADER '" + tree.path("out/i/fx/tone.frag.spv")), std::string::npos)
+      << again.out;
+  EXPECT_EQ(again.out.find("plain.vert.spv"), std::string::npos) << again.out;
+  const std::string rebuilt = read_file(tree.path("out/i/fx/tone.frag.spv"));
+  EXPECT_NE(rebuilt, spirv);
+
+  tree.write("assets/fx/tone.frag", "#version 450\nvoid main() {\n  vec4 x = nothing;\n}\n");
+  tree.age("assets/fx/tone.frag", 10);
+  ProcessResult broken = tree.ninja();
+  EXPECT_NE(broken.status, 0);
+  EXPECT_NE(broken.out.find(tree.path("assets/fx/tone.frag") +
+                            ":3: error: 'nothing' : undeclared identifier"),
+            std::string::npos)
+      << broken.out;
+  EXPECT_NE(broken.out.find("ERROR: Couldn't compile shader '" + tree.path("assets/fx/tone.frag")),
+            std::string::npos);
+  EXPECT_EQ(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);  // the last good one
+  remove(E2eTree::archive_path("e2e_shaders.tov").c_str());
 }
 
 TEST(E2eModules, UnknownEndingStillFails) {

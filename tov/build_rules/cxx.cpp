@@ -27,47 +27,25 @@ const char* option_text(CommandOption** handle, u64 index) {
   return zu_string_text(command_option_value(handle, index));
 }
 
-// Depfiles are read with make's rules: a blank inside a path is escaped.
-void write_depfile_path(ZuFile* file, const char* prefix, const char* path) {
-  char buffer[4096];
-  u64 length = 0;
-  for (const char* parts[] = {prefix, path}; const char* part : parts) {
-    for (const char* at = part; *at && length + 2 < sizeof(buffer); ++at) {
-      if (*at == ' ' || *at == '#')
-        buffer[length++] = '\\';
-      else if (*at == '$')
-        buffer[length++] = '$';
-      buffer[length++] = *at;
-    }
-  }
-  filesystem_file_write(file, buffer, length);
-}
-
+// The depfile names the headers the compile read: files of the tree by
+// their names, and for a header from an archive, the archives themselves.
 void write_depfile(const char* path, const char* output, const char* working_dir,
                    const CompileSource* headers, u32 header_files, u32 header_count,
                    const u8* used) {
-  ZuFile* file = filesystem_file_create(path, 1, 0);
-  if (!file) sys_exit(-1, "ERROR: Couldn't open depfile '%s'", path);
-  write_depfile_path(file, "", output);
-  filesystem_file_write(file, ":", 1);
+  ZuArray<const char*> inputs = {};
   for (u32 i = 0; i < header_count; ++i) {
     if (!used[i]) continue;
     if (i < header_files) {
-      filesystem_file_write(file, " ", 1);
-      write_depfile_path(file, working_dir, headers[i].name);
+      zu_array_push(&inputs, headers[i].name);
       continue;
     }
-    // A header from an archive: the archives themselves are the dependency.
-    for (u64 a = 0; a < command_option_count(&g_cxx_headers); ++a) {
-      const char* value = option_text(&g_cxx_headers, a);
-      if (!sys_strend(value, ".tov")) continue;
-      filesystem_file_write(file, " ", 1);
-      write_depfile_path(file, value[0] == '/' ? "" : working_dir, value);
-    }
+    for (u64 a = 0; a < command_option_count(&g_cxx_headers); ++a)
+      if (sys_strend(option_text(&g_cxx_headers, a), ".tov"))
+        zu_array_push(&inputs, option_text(&g_cxx_headers, a));
     break;
   }
-  if (!filesystem_file_destroy(file))
-    sys_exit(-1, "ERROR: Couldn't write depfile '%s' (is the disk full?)", path);
+  tov_write_depfile(path, output, working_dir, inputs.data, inputs.count);
+  zu_array_destroy(&inputs);
 }
 
 u32 create_executor(void* executor) {

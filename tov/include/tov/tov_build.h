@@ -154,6 +154,12 @@ ZU_EXPORT void tov_register_rule_invocation(const char* name, RuleInvocationHand
                                             u64 group_count);
 
 /* The command this process runs (--tov-command), or null. */
+/* Writes a depfile at path naming the files a step read besides its inputs:
+ * "output: input...", escaped as make and Ninja read it. An input that is
+ * not absolute is taken after prefix (the working folder, say; may be "").
+ * Complete or absent, as every output; a failure ends the process. */
+ZU_EXPORT void tov_write_depfile(const char* path, const char* output, const char* prefix,
+                                 const char* const* inputs, u64 count);
 ZU_EXPORT const char* tov_get_current_build_rule_command(void);
 /* A value a host or module hands to compiled data; 0 until set. */
 ZU_EXPORT void* tov_get_current_build_rule_user_data(void);
