@@ -6,7 +6,7 @@
 EngineModuleLink g_tov;
 
 void engine_module_register_rule(const char* ending, const char* command, const char* output_ending,
-                                 u16 type) {
+                                 u16 type, const char* settings_suffix) {
   if (!g_tov.register_build_rule) return;
   BuildRule rule = {};
   zu_string_init(&rule.ending, ending);
@@ -17,6 +17,11 @@ void engine_module_register_rule(const char* ending, const char* command, const 
   zu_string_init(&output->ending, output_ending);
   output->type = type;
   output->pack = 1;
+  if (settings_suffix) {
+    BuildRuleExtraInput* settings = zu_array_push_zeroed(&rule.extra_inputs);
+    zu_string_init(&settings->suffix, settings_suffix);
+    settings->suffix_hash = zu_hash(settings_suffix, strlen(settings_suffix));
+  }
   g_tov.register_build_rule(&rule, 1);  // the table keeps a copy
   zu_destroy(&rule);
 }

@@ -35,6 +35,9 @@ template <u32 N>
 void engine_module_register_rules(const char* const (&endings)[N], const char* command, u16 type) {
   engine_module_register_rules(endings, N, command, type);
 }
-// One rule whose output ending differs from the source's.
+// One rule whose output ending differs from the source's. With a
+// settings_suffix, the file "<stem><suffix>" beside a source, when there is
+// one, is an input of its statement (a change rebuilds exactly that source)
+// and is never packed itself.
 void engine_module_register_rule(const char* ending, const char* command, const char* output_ending,
-                                 u16 type);
+                                 u16 type, const char* settings_suffix = nullptr);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Zlib
 // The render module: shader stages are compiled to SPIR-V ("compile_shader",
-// output "<name>.spv"); other shader files (HLSL, WGSL, GLSL includes, SPIR-V
+// output "<name>.spv", settings in "<name>.toml" beside the source, as
+// sprite.frag.toml for sprite.frag); other shader files (HLSL, WGSL, GLSL includes, SPIR-V
 // already built) are packed as they are.
 #include "compile_shader.h"
 #include "engine_module.h"
@@ -11,9 +12,10 @@ void engine_module_register(void) {
   u32 count;
   const char* const* stages = shader_stage_endings(&count);
   for (u32 i = 0; i < count; ++i) {
-    char output[16];
+    char output[16], settings[16];
     sys_snprintf(output, sizeof(output), "%s.spv", stages[i]);
-    engine_module_register_rule(stages[i], "compile_shader", output, TOV_TYPE_RENDER);
+    sys_snprintf(settings, sizeof(settings), "%s.toml", stages[i]);
+    engine_module_register_rule(stages[i], "compile_shader", output, TOV_TYPE_RENDER, settings);
   }
   static const char* const kPacked[] = {".hlsl", ".glsl", ".spv", ".wgsl", ".shader"};
   engine_module_register_rules(kPacked, "copy", TOV_TYPE_RENDER);

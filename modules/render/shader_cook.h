@@ -22,6 +22,9 @@ struct ShaderCookRequest {
   ShaderStage stage;
   const char* const* include_dirs;  // searched after the including file's folder
   u32 include_dir_count;
+  const char* settings_path;  // the shader's settings file, or null
+  const char* settings;
+  u64 settings_size;
 };
 
 // Owned by the caller; filled by the library with sys_malloc'd memory and

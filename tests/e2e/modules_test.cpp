@@ -75,15 +75,18 @@ TEST(E2eModules, BadJsonFailsWithItsPositionAndWritesNothing) {
 }
 
 // A stage compiles to SPIR-V with its includes (beside it and from the
-// SDK) in its depfile: changing one rebuilds it, nothing else does; a
-// broken shader fails naming its file and line, and leaves no output.
+// SDK) in its depfile and its settings file as an input: changing either
+// rebuilds it, nothing else does; the settings file is not packed. A
+// broken shader or setting fails naming its file and line, and leaves the
+// last good output.
 TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
   E2eTree tree;
   tree.write("assets/fx/common.glsl", "const float k = 0.5;\n");
   tree.write("assets/fx/tone.frag",
              "#version 450\n#include \"common.glsl\"\n#include <tov_color.glsl>\n"
              "layout(location = 0) out vec4 color;\n"
-             "void main() { color = vec4(tov_linear_to_srgb(vec3(k)), 1.0); }\n");
+             "void main() { color = vec4(tov_linear_to_srgb(vec3(k * SCALE)), 1.0); }\n");
+  tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\n[defines]\nSCALE = 2\n");
   tree.write("assets/plain.vert", "#version 450\nvoid main() { gl_Position = vec4(0.0); }\n");
   ASSERT_EQ(tree.generate("e2e_shaders.tov", {"--tov-dir", "assets/", "--tov-rule-file",
                                               "rules/render.ninja"})
@@ -98,6 +101,7 @@ TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
     OpenedArchive archive(E2eTree::archive_path("e2e_shaders.tov"));
     EXPECT_EQ(archive.file("fx/tone.frag.spv").type, TOV_TYPE_RENDER);
     EXPECT_EQ(archive.file("plain.vert.spv").type, TOV_TYPE_RENDER);
+    EXPECT_EQ(archive.files(0).size(), 4u);  // and all.fileinfo, common.glsl: no settings
   }
   EXPECT_NE(tree.ninja("-n").out.find("no work to do"), std::string::npos);
   tree.write("assets/fx/common.glsl", "const float k = 0.25;\n");
@@ -106,11 +110,31 @@ TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
   EXPECT_NE(again.out.find("SHADER '" + tree.path("out/i/fx/tone.frag.spv")), std::string::npos)
       << again.out;
   EXPECT_EQ(again.out.find("plain.vert.spv"), std::string::npos) << again.out;
-  const std::string rebuilt = read_file(tree.path("out/i/fx/tone.frag.spv"));
+  std::string rebuilt = read_file(tree.path("out/i/fx/tone.frag.spv"));
   EXPECT_NE(rebuilt, spirv);
+  tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\n[defines]\nSCALE = 3\n");
+  tree.age("assets/fx/tone.frag.toml", 5);
+  again = tree.ninja();
+  EXPECT_NE(again.out.find("SHADER '" + tree.path("out/i/fx/tone.frag.spv")), std::string::npos)
+      << again.out;
+  EXPECT_EQ(again.out.find("plain.vert.spv"), std::string::npos) << again.out;
+  EXPECT_NE(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);
+  rebuilt = read_file(tree.path("out/i/fx/tone.frag.spv"));
+
+  tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\noptimise = \"size\"\n");
+  tree.age("assets/fx/tone.frag.toml", 10);
+  ProcessResult misspelt = tree.ninja();
+  EXPECT_NE(misspelt.status, 0);
+  EXPECT_NE(misspelt.out.find(tree.path("assets/fx/tone.frag.toml") +
+                              ":2: unknown setting 'optimise'"),
+            std::string::npos)
+      << misspelt.out;
+  EXPECT_EQ(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);
+  tree.write("assets/fx/tone.frag.toml", "");
+  tree.age("assets/fx/tone.frag.toml", 15);
 
   tree.write("assets/fx/tone.frag", "#version 450\nvoid main() {\n  vec4 x = nothing;\n}\n");
-  tree.age("assets/fx/tone.frag", 10);
+  tree.age("assets/fx/tone.frag", 20);
   ProcessResult broken = tree.ninja();
   EXPECT_NE(broken.status, 0);
   EXPECT_NE(broken.out.find(tree.path("assets/fx/tone.frag") +

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "../shader_cook.h"
+#include "shader_settings.h"
 
 namespace {
 
@@ -132,8 +133,36 @@ const shaderc_shader_kind kKinds[] = {shaderc_vertex_shader,         shaderc_fra
                                       shaderc_compute_shader,        shaderc_geometry_shader,
                                       shaderc_tess_control_shader,   shaderc_tess_evaluation_shader};
 
-bool validate(const ShaderCookRequest* request, ShaderCookResult* result) {
-  spv_context context = spvContextCreate(SPV_ENV_VULKAN_1_0);
+struct Target {
+  shaderc_target_env env;
+  u32 version;
+  spv_target_env validation;
+};
+const Target kTargets[] = {
+    {shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_0, SPV_ENV_VULKAN_1_0},
+    {shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_1, SPV_ENV_VULKAN_1_1},
+    {shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_2, SPV_ENV_VULKAN_1_2},
+    {shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_3, SPV_ENV_VULKAN_1_3},
+    {shaderc_target_env_opengl, shaderc_env_version_opengl_4_5, SPV_ENV_OPENGL_4_5}};
+const shaderc_optimization_level kLevels[] = {shaderc_optimization_level_zero,
+                                              shaderc_optimization_level_size,
+                                              shaderc_optimization_level_performance};
+
+void apply(const ShaderSettings* settings, shaderc_compile_options_t options) {
+  const Target* target = kTargets + settings->target;
+  shaderc_compile_options_set_target_env(options, target->env, target->version);
+  shaderc_compile_options_set_optimization_level(options, kLevels[settings->optimize]);
+  for (u32 i = 0; i < settings->define_names.count; ++i) {
+    const char* name = settings->define_names.data[i];
+    const char* value = settings->define_values.data[i];
+    shaderc_compile_options_add_macro_definition(options, name, strlen(name), value,
+                                                 strlen(value));
+  }
+}
+
+bool validate(const ShaderCookRequest* request, const ShaderSettings* settings,
+              ShaderCookResult* result) {
+  spv_context context = spvContextCreate(kTargets[settings->target].validation);
   spv_const_binary_t binary = {(const u32*)result->spirv.data, result->spirv.count / 4};
   spv_diagnostic diagnostic = nullptr;
   bool valid = spvValidate(context, &binary, &diagnostic) == SPV_SUCCESS;
@@ -156,6 +185,14 @@ extern "C" {
 
 ZU_EXPORT bool render_cook_shader(const ShaderCookRequest* request, ShaderCookResult* result) {
   *result = {};
+  ShaderSettings settings;
+  shader_settings_init(&settings);
+  if (request->settings_path &&
+      !shader_settings_read(request->settings_path, request->settings, request->settings_size,
+                            &settings, &result->messages)) {
+    shader_settings_destroy(&settings);
+    return false;
+  }
   shaderc_compiler_t compiler = shaderc_compiler_initialize();
   shaderc_compile_options_t options = shaderc_compile_options_initialize();
   if (!compiler || !options) {
@@ -163,13 +200,12 @@ ZU_EXPORT bool render_cook_shader(const ShaderCookRequest* request, ShaderCookRe
     add_message(result, kNoCompiler, sizeof(kNoCompiler) - 1);
     shaderc_compile_options_release(options);
     shaderc_compiler_release(compiler);
+    shader_settings_destroy(&settings);
     return false;
   }
   IncludeState state = {request, result};
   shaderc_compile_options_set_include_callbacks(options, resolve, release, &state);
-  shaderc_compile_options_set_target_env(options, shaderc_target_env_vulkan,
-                                         shaderc_env_version_vulkan_1_0);
-  shaderc_compile_options_set_optimization_level(options, shaderc_optimization_level_performance);
+  apply(&settings, options);
   shaderc_compilation_result_t compiled =
       shaderc_compile_into_spv(compiler, request->source, request->source_size,
                                kKinds[request->stage], request->path, "main", options);
@@ -178,13 +214,14 @@ ZU_EXPORT bool render_cook_shader(const ShaderCookRequest* request, ShaderCookRe
     u64 size = shaderc_result_get_length(compiled);
     zu_array_resize(&result->spirv, size);
     memcpy(result->spirv.data, shaderc_result_get_bytes(compiled), size);
-    ok = validate(request, result);
+    ok = validate(request, &settings, result);
   } else {
     add_compiler_messages(result, shaderc_result_get_error_message(compiled));
   }
   shaderc_result_release(compiled);
   shaderc_compile_options_release(options);
   shaderc_compiler_release(compiler);
+  shader_settings_destroy(&settings);
   return ok;
 }
 
