@@ -9,46 +9,18 @@
 //
 // Every key is checked: a misspelt one is an error naming its line, not a
 // setting silently ignored.
-#define TOML_EXCEPTIONS 0
 #include "shader_settings.h"
 
-#include <stdio.h>
 #include <string.h>
 
-#include <toml++/toml.h>
+#include "cook_settings.h"
 
 namespace {
 
-char* copy_text(const char* text) {
-  u64 length = strlen(text);
-  char* copy = (char*)sys_malloc(length + 1);
-  memcpy(copy, text, length + 1);
+char* copy_text(const std::string& text) {
+  char* copy = (char*)sys_malloc(text.size() + 1);
+  memcpy(copy, text.c_str(), text.size() + 1);
   return copy;
-}
-
-// Adds "path:line: message" to messages; false, for the callers' returns.
-bool fail(ZuArray<char>* messages, const char* path, u32 line, const std::string& message) {
-  std::string text = std::string(path) + ":" + std::to_string(line) + ": " + message + "\n";
-  if (messages->count) --messages->count;  // the terminator
-  for (char c : text) zu_array_push(messages, c);
-  zu_array_push(messages, '\0');
-  return false;
-}
-
-template <class Choice>
-bool choose(const toml::node& node, const char* key, const char* const* names, u32 count,
-            Choice* out, const char* path, ZuArray<char>* messages, const char* allowed) {
-  const toml::value<std::string>* text = node.as_string();
-  if (text) {
-    for (u32 i = 0; i < count; ++i) {
-      if (text->get() == names[i]) {
-        *out = (Choice)i;
-        return true;
-      }
-    }
-  }
-  return fail(messages, path, node.source().begin.line,
-              "'" + std::string(key) + "' must be one of " + allowed);
 }
 
 const char* const kOptimizeNames[] = {"none", "size", "performance"};
@@ -58,25 +30,22 @@ const char* const kTargetNames[] = {"vulkan1.0", "vulkan1.1", "vulkan1.2", "vulk
 bool read_defines(const toml::table& defines, ShaderSettings* settings, const char* path,
                   ZuArray<char>* messages) {
   for (const auto& [key, node] : defines) {
-    std::string name(key.str());
-    char value[64];
+    std::string name(key.str()), value;
+    u32 line = node.source().begin.line;
     if (const auto* flag = node.as_boolean()) {
       if (!flag->get()) continue;
-      snprintf(value, sizeof(value), "1");
+      value = "1";
     } else if (const auto* number = node.as_integer()) {
-      snprintf(value, sizeof(value), "%lld", (long long)number->get());
+      value = std::to_string(number->get());
     } else if (const auto* text = node.as_string()) {
       if (text->get().find('\n') != std::string::npos)
-        return fail(messages, path, node.source().begin.line,
-                    "define '" + name + "' must be one line of text");
-      zu_array_push(&settings->define_names, copy_text(name.c_str()));
-      zu_array_push(&settings->define_values, copy_text(text->get().c_str()));
-      continue;
+        return settings_fail(messages, path, line, "define '" + name + "' must be one line");
+      value = text->get();
     } else {
-      return fail(messages, path, node.source().begin.line,
-                  "define '" + name + "' must be true, false, a whole number or text");
+      return settings_fail(messages, path, line,
+                           "define '" + name + "' must be true, false, a whole number or text");
     }
-    zu_array_push(&settings->define_names, copy_text(name.c_str()));
+    zu_array_push(&settings->define_names, copy_text(name));
     zu_array_push(&settings->define_values, copy_text(value));
   }
   return true;
@@ -101,27 +70,24 @@ void shader_settings_destroy(ShaderSettings* settings) {
 
 bool shader_settings_read(const char* path, const char* text, u64 size, ShaderSettings* settings,
                           ZuArray<char>* messages) {
-  toml::parse_result parsed = toml::parse(std::string_view(text, size), std::string_view(path));
-  if (!parsed) {
-    const toml::parse_error& error = parsed.error();
-    return fail(messages, path, error.source().begin.line, std::string(error.description()));
-  }
-  for (const auto& [key, node] : parsed.table()) {
+  toml::table table;
+  if (!settings_parse(path, text, size, &table, messages)) return false;
+  for (const auto& [key, node] : table) {
     std::string name(key.str());
-    u32 line = key.source().begin.line;
     bool ok;
     if (name == "optimize") {
-      ok = choose(node, "optimize", kOptimizeNames, 3, &settings->optimize, path, messages,
-                  "\"none\", \"size\", \"performance\"");
+      ok = settings_choose(node, "optimize", kOptimizeNames, 3, (u32*)&settings->optimize, path,
+                           messages);
     } else if (name == "target") {
-      ok = choose(node, "target", kTargetNames, 5, &settings->target, path, messages,
-                  "\"vulkan1.0\", \"vulkan1.1\", \"vulkan1.2\", \"vulkan1.3\", \"opengl4.5\"");
+      ok = settings_choose(node, "target", kTargetNames, 5, (u32*)&settings->target, path,
+                           messages);
     } else if (name == "defines") {
       ok = node.as_table() ? read_defines(*node.as_table(), settings, path, messages)
-                           : fail(messages, path, line, "'defines' must be a table");
+                           : settings_fail(messages, path, key.source().begin.line,
+                                           "'defines' must be a table");
     } else {
-      ok = fail(messages, path, line,
-                "unknown setting '" + name + "' (shaders know optimize, target and defines)");
+      ok = settings_fail(messages, path, key.source().begin.line,
+                         "unknown setting '" + name + "' (shaders know optimize, target, defines)");
     }
     if (!ok) return false;
   }

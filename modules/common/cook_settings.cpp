@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: Zlib
+#include "cook_settings.h"
+
+bool settings_fail(ZuArray<char>* messages, const char* path, u32 line,
+                   const std::string& message) {
+  std::string text = std::string(path) + ":" + std::to_string(line) + ": " + message + "\n";
+  if (messages->count) --messages->count;  // the terminator
+  for (char c : text) zu_array_push(messages, c);
+  zu_array_push(messages, '\0');
+  return false;
+}
+
+bool settings_choose(const toml::node& node, const char* key, const char* const* names, u32 count,
+                     u32* out, const char* path, ZuArray<char>* messages) {
+  if (const toml::value<std::string>* text = node.as_string()) {
+    for (u32 i = 0; i < count; ++i) {
+      if (text->get() == names[i]) {
+        *out = i;
+        return true;
+      }
+    }
+  }
+  std::string allowed;
+  for (u32 i = 0; i < count; ++i) allowed += (i ? ", \"" : "\"") + std::string(names[i]) + "\"";
+  return settings_fail(messages, path, node.source().begin.line,
+                       "'" + std::string(key) + "' must be one of " + allowed);
+}
+
+bool settings_parse(const char* path, const char* text, u64 size, toml::table* table,
+                    ZuArray<char>* messages) {
+  toml::parse_result parsed = toml::parse(std::string_view(text, size), std::string_view(path));
+  if (!parsed) {
+    return settings_fail(messages, path, parsed.error().source().begin.line,
+                         std::string(parsed.error().description()));
+  }
+  *table = std::move(parsed.table());
+  return true;
+}
+
+bool settings_number(const toml::node& node, const char* key, i64 low, i64 high, i64* out,
+                     const char* path, ZuArray<char>* messages) {
+  const toml::value<int64_t>* number = node.as_integer();
+  if (!number || number->get() < low || number->get() > high)
+    return settings_fail(messages, path, node.source().begin.line,
+                         "'" + std::string(key) + "' must be a whole number from " +
+                             std::to_string(low) + " to " + std::to_string(high));
+  *out = number->get();
+  return true;
+}

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: Zlib
+// What the cooking libraries share in reading settings files (TOML, through
+// toml++): messages naming file and line, and keys that take one of a few
+// names. Compiled into each cooking library, never into a module.
+#pragma once
+
+#define TOML_EXCEPTIONS 0
+#include <toml++/toml.h>
+
+#include <string>
+
+#include "zu_array.h"
+
+// Adds "path:line: message\n" to messages (kept NUL-terminated); returns
+// false, for the callers' returns.
+bool settings_fail(ZuArray<char>* messages, const char* path, u32 line, const std::string& message);
+
+// The index of node's text among names into *out; a message naming the key,
+// its line and the names allowed otherwise.
+bool settings_choose(const toml::node& node, const char* key, const char* const* names, u32 count,
+                     u32* out, const char* path, ZuArray<char>* messages);
+
+// Parses text (the file at path) into *table; a message on a TOML error.
+bool settings_parse(const char* path, const char* text, u64 size, toml::table* table,
+                    ZuArray<char>* messages);
+
+// A whole number between low and high from node into *out.
+bool settings_number(const toml::node& node, const char* key, i64 low, i64 high, i64* out,
+                     const char* path, ZuArray<char>* messages);
