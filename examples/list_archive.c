@@ -10,6 +10,30 @@
 
 #include "tov/tov_archive.h"
 
+/* The VkFormats the tool writes, by name. */
+static const char* format_name(uint32_t vk_format) {
+  static const char* const astc[] = {"4x4", "5x4", "5x5", "6x5", "6x6", "8x5", "8x6", "8x8"};
+  static char name[32];
+  switch (vk_format) {
+    case 37: return "RGBA8";
+    case 43: return "RGBA8 sRGB";
+    case 131: return "BC1";
+    case 132: return "BC1 sRGB";
+    case 137: return "BC3";
+    case 138: return "BC3 sRGB";
+    case 139: return "BC4";
+    case 141: return "BC5";
+    default: break;
+  }
+  if (vk_format >= 157 && vk_format <= 172) {
+    snprintf(name, sizeof(name), "ASTC %s%s", astc[(vk_format - 157) / 2],
+             (vk_format - 157) % 2 ? " sRGB" : "");
+    return name;
+  }
+  snprintf(name, sizeof(name), "VkFormat %u", (unsigned)vk_format);
+  return name;
+}
+
 /* An archive this program did not build may be damaged or hostile: it is
  * checked whole before the set trusts it. */
 static int archive_is_sound(const char* path) {
@@ -61,6 +85,17 @@ int main(int argc, char** argv) {
     printf("string table %s: %llu strings", files[i].name, (unsigned long long)table.count);
     if (table.count > 0) printf(", first \"%s\"", table.text + table.offsets[0]);
     printf("\n");
+  }
+
+  /* Cooked textures are viewed in place: each mip level is ready for the
+   * GPU (its VkFormat in sdk/include/tov_texture.h). */
+  for (uint64_t i = 0; i < count; ++i) {
+    TovTexture texture;
+    if (files[i].type != TOV_TYPE_IMAGE || !tov_texture_view(files[i].data, files[i].size, &texture))
+      continue;
+    printf("texture %s: %s, %ux%u, %u levels, %llu bytes\n", files[i].name,
+           format_name(texture.vk_format), texture.width, texture.height, texture.level_count,
+           (unsigned long long)files[i].size);
   }
   free(files);
   tov_archive_destroy(set);

@@ -4,6 +4,7 @@
 #include "e2e_tree.h"
 #include "tov/tov_archive.h"
 #include "tov/tov_build.h"
+#include "tov_texture.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   struct File {
     const char* name;
     u16 type;
-  } files[] = {{"t/a.png", TOV_TYPE_IMAGE},  {"t/b.dds", TOV_TYPE_IMAGE},
+  } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},  {"t/b.dds", TOV_TYPE_IMAGE},
                {"s/c.wav", TOV_TYPE_AUDIO},  {"s/d.ogg", TOV_TYPE_AUDIO},
                {"m/e.obj", TOV_TYPE_MODEL},  {"f/f.ttf", TOV_TYPE_FONT},
                {"r/g.frag.spv", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
@@ -145,6 +146,64 @@ TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
             std::string::npos);
   EXPECT_EQ(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);  // the last good one
   remove(E2eTree::archive_path("e2e_shaders.tov").c_str());
+}
+
+// Images cook into textures with the formats their content calls for, or
+// their settings name; a settings change re-cooks that texture only, and an
+// image that does not decode fails naming its file.
+TEST(E2eModules, TexturesCookIntoKtx2) {
+  E2eTree tree;
+  const std::string textures = source_dir() + "examples/assets/textures/";
+  ASSERT_EQ(run_shell("mkdir -p assets && cp " + shell_quote(textures + "leaf.png") + " " +
+                          shell_quote(textures + "rock.jpg") + " " +
+                          shell_quote(textures + "rock_n.png") + " " +
+                          shell_quote(textures + "mask.tga") + " assets/",
+                      tree.root())
+                .status,
+            0);
+  tree.write("assets/rock.jpg.toml", "format = \"astc\"\nastc_block = \"4x4\"\nmips = 3\n");
+  ASSERT_EQ(tree.generate("e2e_textures.tov", {"--tov-dir", "assets/", "--tov-rule-file",
+                                               "rules/image.ninja"})
+                .status,
+            0);
+  ProcessResult built = tree.ninja();
+  ASSERT_EQ(built.status, 0) << built.out;
+  struct Expected {
+    const char* name;
+    u32 vk_format, width, height, levels;
+  } expected[] = {{"leaf.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8},
+                  {"rock.ktx2", TOV_VK_ASTC_4x4_UNORM + 1, 128, 128, 3},
+                  {"rock_n.ktx2", TOV_VK_BC5_UNORM, 128, 128, 8},
+                  {"mask.ktx2", TOV_VK_BC4_UNORM, 64, 64, 7}};
+  {
+    OpenedArchive archive(E2eTree::archive_path("e2e_textures.tov"));
+    EXPECT_EQ(archive.files(0).size(), 5u);  // and all.fileinfo: the settings are not packed
+    for (const Expected& e : expected) {
+      TovFileInfo info = archive.file(e.name);
+      TovTexture texture;
+      ASSERT_TRUE(tov_texture_view(info.data, info.size, &texture)) << e.name;
+      EXPECT_EQ(texture.vk_format, e.vk_format) << e.name;
+      EXPECT_EQ(texture.width, e.width) << e.name;
+      EXPECT_EQ(texture.height, e.height) << e.name;
+      EXPECT_EQ(texture.level_count, e.levels) << e.name;
+    }
+  }
+  tree.write("assets/rock.jpg.toml", "format = \"rgba8\"\n");
+  tree.age("assets/rock.jpg.toml", 5);
+  ProcessResult again = tree.ninja();
+  EXPECT_NE(again.out.find("TEXTURE '" + tree.path("out/i/rock.ktx2")), std::string::npos)
+      << again.out;
+  EXPECT_EQ(again.out.find("leaf.ktx2"), std::string::npos) << again.out;
+  EXPECT_EQ(again.out.find("mask.ktx2"), std::string::npos) << again.out;
+
+  tree.write("assets/leaf.png", "not a png");
+  tree.age("assets/leaf.png", 10);
+  ProcessResult broken = tree.ninja();
+  EXPECT_NE(broken.status, 0);
+  EXPECT_NE(broken.out.find(tree.path("assets/leaf.png") + ": cannot be decoded: "),
+            std::string::npos)
+      << broken.out;
+  remove(E2eTree::archive_path("e2e_textures.tov").c_str());
 }
 
 TEST(E2eModules, UnknownEndingStillFails) {

@@ -259,6 +259,32 @@ typedef struct TovArchiveInfo {
  * there is no such archive. */
 TOV_API bool tov_archive_describe(const TovArchiveSet* set, uint64_t index, TovArchiveInfo* out);
 
+/* ---- textures ------------------------------------------------------------ */
+
+#define TOV_TEXTURE_MAX_LEVELS 16
+
+typedef struct TovTextureLevel {
+  const void* data; /* the level's bytes, ready for a GPU upload; any alignment */
+  uint64_t size;
+  uint32_t width, height;
+} TovTextureLevel;
+
+typedef struct TovTexture {
+  uint32_t vk_format;     /* a VkFormat; sdk/include/tov_texture.h lists the tool's */
+  uint32_t width, height; /* of level 0 */
+  uint32_t level_count;
+  uint32_t block_width, block_height, block_bytes; /* 0 for a format the tool does not write */
+  TovTextureLevel levels[TOV_TEXTURE_MAX_LEVELS];  /* level 0 is the largest */
+} TovTexture;
+
+/* Views a cooked texture (a .ktx2 file's bytes, as found in an archive: any
+ * alignment) in place. False when the bytes are not a single-image 2D KTX
+ * 2.0 file without supercompression, of at most TOV_TEXTURE_MAX_LEVELS
+ * levels, whose levels all lie inside size (and, for the formats the tool
+ * writes, have the size their dimensions give). Reads the header and the
+ * level index only; the pointers live as long as bytes. */
+TOV_API bool tov_texture_view(const void* bytes, uint64_t size, TovTexture* out);
+
 /* ---- names and hashes ------------------------------------------------------ */
 
 /* The 64-bit hash archives use for names and contents (XXH3-64, seed 0):

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: Zlib
+// Source images to 8-bit RGBA, through libspng (PNG), libjpeg-turbo (JPEG)
+// and stb_image (TGA).
+#pragma once
+
+#include "zu_array.h"
+
+struct DecodedImage {
+  u32 width, height;
+  u32 channels;  // in the source: 1 grey, 2 grey and alpha, 3 colour, 4 with alpha
+  ZuArray<u8> rgba;
+};
+
+// False with why in *error (static text, or the library's) when the bytes
+// are not an image of the kind the path's ending names.
+bool decode_image(const char* path, const u8* bytes, u64 size, DecodedImage* image,
+                  const char** error);

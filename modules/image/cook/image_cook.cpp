@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: Zlib
+// image_cook.x86_64: a source image becomes a KTX 2.0 texture with its mip
+// chain in a GPU format. Loaded by the cook_texture command only, so the
+// decoders and encoders are mapped by texture steps and by no other step.
+#include <stdio.h>
+#include <string.h>
+
+#include "../texture_cook.h"
+#include "ktx2_write.h"
+#include "texture_settings.h"
+
+namespace {
+
+void add_text(ZuArray<char>* text, const char* line) {
+  if (text->count) --text->count;  // the terminator
+  for (const char* at = line; *at; ++at) zu_array_push(text, *at);
+  zu_array_push(text, '\0');
+}
+
+// Whether the file's name (without its ending) ends in "_n" or "_normal",
+// as normal maps are commonly named.
+bool named_as_normal_map(const char* path) {
+  const char* base = strrchr(path, '/');
+  base = base ? base + 1 : path;
+  const char* dot = strchr(base, '.');
+  u64 length = dot ? (u64)(dot - base) : strlen(base);
+  auto ends = [&](const char* suffix) {
+    u64 n = strlen(suffix);
+    if (length < n) return false;
+    for (u64 i = 0; i < n; ++i) {
+      char c = base[length - n + i];
+      if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+      if (c != suffix[i]) return false;
+    }
+    return true;
+  };
+  return ends("_n") || ends("_normal");
+}
+
+bool has_transparency(const DecodedImage* image) {
+  if (image->channels != 2 && image->channels != 4) return false;
+  for (u64 i = 3; i < image->rgba.count; i += 4)
+    if (image->rgba.data[i] != 255) return true;
+  return false;
+}
+
+// The defaults for what settings leave open: BC5 for normal maps, BC4 for
+// one channel, BC3 with transparency, BC1 otherwise.
+void choose_defaults(const char* path, const DecodedImage* image, TextureSettings* settings) {
+  EncodeSettings* encode = &settings->encode;
+  if (!settings->space_given)
+    encode->space = named_as_normal_map(path) ? kSpaceNormal
+                    : image->channels == 1    ? kSpaceLinear
+                                              : kSpaceSrgb;
+  if (!settings->format_given)
+    encode->format = encode->space == kSpaceNormal ? kFormatBc5
+                     : image->channels == 1        ? kFormatBc4
+                     : has_transparency(image)     ? kFormatBc3
+                                                   : kFormatBc1;
+}
+
+void describe(const EncodeSettings* encode, const EncodedLevel* levels, u32 count, u64 bytes,
+              ZuArray<char>* summary) {
+  static const char* const kNames[] = {"BC1", "BC3", "BC4", "BC5", "ASTC", "RGBA8"};
+  static const char* const kSpaces[] = {"sRGB", "linear", "normal map"};
+  char line[160];
+  char block[16] = "";
+  if (encode->format == kFormatAstc) snprintf(block, sizeof(block), " %ux%u", encode->block_x, encode->block_y);
+  snprintf(line, sizeof(line), "%s%s %s, %ux%u, %u levels, %llu bytes", kNames[encode->format],
+           block, kSpaces[encode->space], levels[0].width, levels[0].height, count,
+           (unsigned long long)bytes);
+  add_text(summary, line);
+}
+
+}  // namespace
+
+extern "C" {
+
+ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCookResult* result) {
+  *result = {};
+  TextureSettings settings;
+  texture_settings_init(&settings);
+  if (request->settings_path &&
+      !texture_settings_read(request->settings_path, request->settings, request->settings_size,
+                             &settings, &result->messages))
+    return false;
+  DecodedImage image;
+  const char* error = nullptr;
+  if (!decode_image(request->path, request->bytes, request->size, &image, &error)) {
+    char line[1024];
+    snprintf(line, sizeof(line), "%s: cannot be decoded: %s\n", request->path, error);
+    add_text(&result->messages, line);
+    zu_array_destroy(&image.rgba);
+    return false;
+  }
+  choose_defaults(request->path, &image, &settings);
+  ZuArray<MipLevel> mips = {};
+  build_mips(&image, settings.encode.space, settings.max_size, settings.mips, &mips);
+  zu_array_destroy(&image.rgba);
+  ZuArray<EncodedLevel> levels = {};
+  bool ok = true;
+  for (u32 i = 0; ok && i < mips.count; ++i) {
+    EncodedLevel* level = zu_array_push_zeroed(&levels);
+    level->width = mips.data[i].width;
+    level->height = mips.data[i].height;
+    ok = encode_level(mips.data + i, &settings.encode, &level->bytes, &error);
+  }
+  if (ok) {
+    ktx2_write(&settings.encode, levels.data, levels.count, &result->ktx2);
+    describe(&settings.encode, levels.data, levels.count, result->ktx2.count, &result->summary);
+  } else {
+    char line[1024];
+    snprintf(line, sizeof(line), "%s: cannot be encoded: %s\n", request->path, error);
+    add_text(&result->messages, line);
+  }
+  for (u32 i = 0; i < levels.count; ++i) zu_array_destroy(&levels.data[i].bytes);
+  zu_array_destroy(&levels);
+  destroy_mips(&mips);
+  return ok;
+}
+
+ZU_EXPORT void image_cook_release(TextureCookResult* result) {
+  zu_array_destroy(&result->ktx2);
+  zu_array_destroy(&result->messages);
+  zu_array_destroy(&result->summary);
+}
+}

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: Zlib
+// The "cook_texture" command: a .png, .jpg, .jpeg or .tga becomes
+// "<stem>.ktx2", a KTX 2.0 texture with its mip chain in a GPU format
+// (sdk/include/tov_texture.h). The decoders and encoders live in
+// image_cook.x86_64, loaded here, when a texture step runs.
+#include "cook_texture.h"
+
+#include "command_option.h"
+#include "texture_cook.h"
+
+namespace {
+
+struct Cook {
+  ImageCookTexture texture;
+  ImageCookRelease release;
+};
+
+Cook load_cook(void) {
+  ZuShared* library = shared_shared_create("image_cook", 1, zu_host());
+  if (!library)
+    sys_exit(-1, "ERROR: Couldn't load the texture cooker 'image_cook' (%s)",
+             shared_shared_last_error());
+  Cook cook = {(ImageCookTexture)shared_shared_load_function(library, "image_cook_texture"),
+               (ImageCookRelease)shared_shared_load_function(library, "image_cook_release")};
+  if (!cook.texture || !cook.release)
+    sys_exit(-1, "ERROR: The texture cooker 'image_cook' lacks its functions");
+  return cook;
+}
+
+}  // namespace
+
+u32 cook_texture(CommandContext* context) {
+  if (context->input_count < 1 || context->input_count > 2 || context->output_count != 1)
+    sys_exit(-1, "'cook_texture' expects an image, its settings file if any, and one output");
+  const CommandInput* input = context->inputs;
+  TextureCookRequest request = {input->path, input->data.data, input->data.count, nullptr,
+                                nullptr,     0};
+  if (context->input_count == 2) {
+    request.settings_path = context->inputs[1].path;
+    request.settings = (const char*)context->inputs[1].data.data;
+    request.settings_size = context->inputs[1].data.count;
+  }
+  Cook cook = load_cook();
+  TextureCookResult result;
+  if (!cook.texture(&request, &result))
+    sys_exit(-1, "%sERROR: Couldn't cook texture '%s'",
+             result.messages.count ? result.messages.data : "", input->path);
+  if (filesystem_file_write(context->outputs[0].file, result.ktx2.data, result.ktx2.count) !=
+      result.ktx2.count)
+    sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", context->outputs[0].path);
+  CommandOption* verbose = command_option_find("tov-verbose");
+  if (verbose && command_option_is_set(verbose->handle))
+    sys_printf("%s: %s\n", context->outputs[0].path, result.summary.data);
+  cook.release(&result);
+  return 0;
+}

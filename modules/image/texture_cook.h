@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: Zlib
+// Between the image module and its cooking library (image_cook.x86_64),
+// which holds the decoders and the GPU encoders and is loaded only by the
+// cook_texture command.
+#pragma once
+
+#include "zu_array.h"
+
+struct TextureCookRequest {
+  const char* path;  // as named in messages; its ending picks the decoder
+  const u8* bytes;
+  u64 size;
+  const char* settings_path;  // the texture's settings file, or null
+  const char* settings;
+  u64 settings_size;
+};
+
+// Owned by the caller, filled with sys_malloc'd memory, released with
+// image_cook_release.
+struct TextureCookResult {
+  ZuArray<u8> ktx2;        // the whole KTX 2.0 file
+  ZuArray<char> messages;  // "file: message" lines, NUL-terminated when any
+  ZuArray<char> summary;   // "BC1 sRGB, 256x128, 9 levels", NUL-terminated
+};
+
+extern "C" {
+typedef bool (*ImageCookTexture)(const TextureCookRequest* request, TextureCookResult* result);
+typedef void (*ImageCookRelease)(TextureCookResult* result);
+}
