@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Zlib
 #include "cook_settings.h"
 
+#include "cook_text.h"
+
 bool settings_fail(ZuArray<char>* messages, const char* path, u32 line,
                    const std::string& message) {
   std::string text = std::string(path) + ":" + std::to_string(line) + ": " + message + "\n";
-  if (messages->count) --messages->count;  // the terminator
-  for (char c : text) zu_array_push(messages, c);
-  zu_array_push(messages, '\0');
+  cook_add_text(messages, text.data(), text.size());
   return false;
 }
 

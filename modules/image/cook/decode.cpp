@@ -21,17 +21,6 @@ namespace {
 // wider than this is no texture a GPU takes.
 constexpr u32 kMaxSide = 16384;
 
-bool ends_with(const char* text, const char* ending) {
-  u64 a = strlen(text), b = strlen(ending);
-  if (a < b) return false;
-  for (u64 i = 0; i < b; ++i) {
-    char c = text[a - b + i];
-    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-    if (c != ending[i]) return false;
-  }
-  return true;
-}
-
 bool sized(DecodedImage* image, u32 width, u32 height, const char** error) {
   if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
     *error = "the image is empty or larger than 16384 pixels on a side";
@@ -149,7 +138,22 @@ bool decode_tga(const u8* bytes, u64 size, DecodedImage* image, const char** err
   return true;
 }
 
+bool ends_with(const char* text, const char* ending) {
+  return name_ends_with(text, strlen(text), ending);
+}
+
 }  // namespace
+
+bool name_ends_with(const char* text, u64 length, const char* ending) {
+  u64 n = strlen(ending);
+  if (length < n) return false;
+  for (u64 i = 0; i < n; ++i) {
+    char c = text[length - n + i];
+    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+    if (c != ending[i]) return false;
+  }
+  return true;
+}
 
 bool decode_image(const char* path, const u8* bytes, u64 size, DecodedImage* image,
                   const char** error) {

@@ -11,6 +11,10 @@ struct DecodedImage {
   ZuArray<u8> rgba;
 };
 
+// Whether the first length bytes of text end with ending (lower case),
+// ASCII letters compared in either case: "Hero.PNG" ends with ".png".
+bool name_ends_with(const char* text, u64 length, const char* ending);
+
 // False with why in *error (static text, or the library's) when the bytes
 // are not an image of the kind the path's ending names.
 bool decode_image(const char* path, const u8* bytes, u64 size, DecodedImage* image,

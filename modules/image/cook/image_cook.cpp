@@ -6,16 +6,11 @@
 #include <string.h>
 
 #include "../texture_cook.h"
+#include "cook_text.h"
 #include "ktx2_write.h"
 #include "texture_settings.h"
 
 namespace {
-
-void add_text(ZuArray<char>* text, const char* line) {
-  if (text->count) --text->count;  // the terminator
-  for (const char* at = line; *at; ++at) zu_array_push(text, *at);
-  zu_array_push(text, '\0');
-}
 
 // Whether the file's name (without its ending) ends in "_n" or "_normal",
 // as normal maps are commonly named.
@@ -24,17 +19,7 @@ bool named_as_normal_map(const char* path) {
   base = base ? base + 1 : path;
   const char* dot = strchr(base, '.');
   u64 length = dot ? (u64)(dot - base) : strlen(base);
-  auto ends = [&](const char* suffix) {
-    u64 n = strlen(suffix);
-    if (length < n) return false;
-    for (u64 i = 0; i < n; ++i) {
-      char c = base[length - n + i];
-      if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-      if (c != suffix[i]) return false;
-    }
-    return true;
-  };
-  return ends("_n") || ends("_normal");
+  return name_ends_with(base, length, "_n") || name_ends_with(base, length, "_normal");
 }
 
 bool has_transparency(const DecodedImage* image) {
@@ -69,7 +54,7 @@ void describe(const EncodeSettings* encode, const EncodedLevel* levels, u32 coun
   snprintf(line, sizeof(line), "%s%s %s, %ux%u, %u levels, %llu bytes", kNames[encode->format],
            block, kSpaces[encode->space], levels[0].width, levels[0].height, count,
            (unsigned long long)bytes);
-  add_text(summary, line);
+  cook_add_text(summary, line);
 }
 
 }  // namespace
@@ -89,7 +74,7 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
   if (!decode_image(request->path, request->bytes, request->size, &image, &error)) {
     char line[1024];
     snprintf(line, sizeof(line), "%s: cannot be decoded: %s\n", request->path, error);
-    add_text(&result->messages, line);
+    cook_add_text(&result->messages, line);
     zu_array_destroy(&image.rgba);
     return false;
   }
@@ -111,7 +96,7 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
   } else {
     char line[1024];
     snprintf(line, sizeof(line), "%s: cannot be encoded: %s\n", request->path, error);
-    add_text(&result->messages, line);
+    cook_add_text(&result->messages, line);
   }
   for (u32 i = 0; i < levels.count; ++i) zu_array_destroy(&levels.data[i].bytes);
   zu_array_destroy(&levels);

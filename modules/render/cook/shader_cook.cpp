@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "../shader_cook.h"
+#include "cook_text.h"
 #include "shader_settings.h"
 
 namespace {
@@ -109,9 +110,7 @@ void release(void* user_data, shaderc_include_result* record) {
 }
 
 void add_message(ShaderCookResult* result, const char* text, u64 length) {
-  if (result->messages.count) --result->messages.count;  // the terminator
-  for (u64 i = 0; i < length; ++i) zu_array_push(&result->messages, text[i]);
-  zu_array_push(&result->messages, '\0');
+  cook_add_text(&result->messages, text, length);
 }
 
 // The compiler's lines, less its closing count ("1 error generated.").
