@@ -98,7 +98,7 @@ TEST(TextureCook, EachFormatDecodesCloseToItsSource) {
       {kFormatAstc, 8, 4, 33.0},  // 35.2 dB at 8x8
   };
   for (const Case& c : cases) {
-    EncodeSettings settings = {c.format, kSpaceLinear, c.block, c.block, 60.0f, false};
+    EncodeSettings settings = {c.format, kSpaceLinear, c.block, c.block, 60.0f, 1};
     ZuArray<MipLevel> levels = {};
     build_mips(&image, settings.space, 0, 1, &levels);
     ZuArray<u8> bytes = {};
@@ -168,7 +168,7 @@ TEST(TextureCook, MipsHalveOddSizesAndFilterInTheirSpace) {
 // refused.
 TEST(TextureCook, Ktx2RoundTripsThroughTheRuntimeView) {
   DecodedImage image = test_image(20, 12);
-  EncodeSettings settings = {kFormatBc3, kSpaceSrgb, 4, 4, 60.0f, false};
+  EncodeSettings settings = {kFormatBc3, kSpaceSrgb, 4, 4, 60.0f, 1};
   ZuArray<MipLevel> mips = {};
   build_mips(&image, settings.space, 0, 0, &mips);
   std::vector<EncodedLevel> levels(mips.count);

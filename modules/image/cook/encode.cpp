@@ -36,7 +36,9 @@ bool encode_bc(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8
     return true;
   }
   int flags = settings->format == kFormatBc1 ? squish::kDxt1 : squish::kDxt5;
-  flags |= settings->best ? squish::kColourIterativeClusterFit : squish::kColourClusterFit;
+  static const int kFits[] = {squish::kColourRangeFit, squish::kColourClusterFit,
+                              squish::kColourIterativeClusterFit};
+  flags |= kFits[settings->bc_quality < 3 ? settings->bc_quality : 1];
   // Colour is weighed as the eye sees it; data channel by channel.
   float perceptual[] = {0.2126f, 0.7152f, 0.0722f};
   // BC1 here is opaque: the encoder would turn texels below half alpha into
@@ -57,19 +59,42 @@ bool encode_bc(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8
   return true;
 }
 
-bool encode_astc(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8>* out,
-                 const char** error) {
+// One encoder context for every level of a texture (a context is costly to
+// make), made again only when the settings change. A compress-only context
+// may skip work a general decoder would need; its output is plain ASTC.
+struct AstcContext {
+  astcenc_context* context;
+  astcenc_profile profile;
+  u32 block_x, block_y, flags;
+  float quality;
+};
+AstcContext g_astc;
+
+astcenc_context* astc_context(const EncodeSettings* settings, const char** error) {
   astcenc_profile profile = settings->space == kSpaceSrgb ? ASTCENC_PRF_LDR_SRGB : ASTCENC_PRF_LDR;
-  unsigned flags = settings->space == kSpaceNormal ? ASTCENC_FLG_MAP_NORMAL : 0;
+  u32 flags = ASTCENC_FLG_SELF_DECOMPRESS_ONLY |
+              (settings->space == kSpaceNormal ? ASTCENC_FLG_MAP_NORMAL : 0);
+  if (g_astc.context && g_astc.profile == profile && g_astc.block_x == settings->block_x &&
+      g_astc.block_y == settings->block_y && g_astc.flags == flags &&
+      g_astc.quality == settings->astc_quality)
+    return g_astc.context;
+  if (g_astc.context) astcenc_context_free(g_astc.context);
+  g_astc = {nullptr, profile, settings->block_x, settings->block_y, flags, settings->astc_quality};
   astcenc_config config;
   astcenc_error status = astcenc_config_init(profile, settings->block_x, settings->block_y, 1,
                                              settings->astc_quality, flags, &config);
-  astcenc_context* context = nullptr;
-  if (status == ASTCENC_SUCCESS) status = astcenc_context_alloc(&config, 1, &context);
+  if (status == ASTCENC_SUCCESS) status = astcenc_context_alloc(&config, 1, &g_astc.context);
   if (status != ASTCENC_SUCCESS) {
     *error = astcenc_get_error_string(status);
-    return false;
+    g_astc.context = nullptr;
   }
+  return g_astc.context;
+}
+
+bool encode_astc(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8>* out,
+                 const char** error) {
+  astcenc_context* context = astc_context(settings, error);
+  if (!context) return false;
   u64 blocks = (u64)((level->width + settings->block_x - 1) / settings->block_x) *
                ((level->height + settings->block_y - 1) / settings->block_y);
   zu_array_resize(out, blocks * 16);
@@ -81,8 +106,8 @@ bool encode_astc(const MipLevel* level, const EncodeSettings* settings, ZuArray<
                                                   ASTCENC_SWZ_G}
                                 : astcenc_swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_G, ASTCENC_SWZ_B,
                                                   ASTCENC_SWZ_A};
-  status = astcenc_compress_image(context, &image, &swizzle, out->data, out->count, 0);
-  astcenc_context_free(context);
+  astcenc_error status = astcenc_compress_image(context, &image, &swizzle, out->data, out->count, 0);
+  astcenc_compress_reset(context);
   if (status != ASTCENC_SUCCESS) {
     *error = astcenc_get_error_string(status);
     return false;

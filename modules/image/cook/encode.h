@@ -12,7 +12,7 @@ struct EncodeSettings {
   TextureSpace space;
   u32 block_x, block_y;  // ASTC block, 4x4 to 8x8
   float astc_quality;    // ASTC preset, 0 (fastest) to 100 (exhaustive)
-  bool best;             // libsquish's iterative cluster fit
+  u32 bc_quality;        // BC1/BC3 colour fit: 0 range (fast), 1 cluster, 2 iterative
 };
 
 // The bytes of one level in the format; false with why in *error.

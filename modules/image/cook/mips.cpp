@@ -24,6 +24,25 @@ u8 to_byte(float value) {
   return scaled <= 0.0f ? 0 : scaled >= 255.0f ? 255 : (u8)scaled;
 }
 
+// Linear light to an sRGB byte, rounded as to_byte(linear_to_srgb(c))
+// rounds, without a power per channel: the byte is found among the linear
+// values where the rounding changes (a byte's midpoint, decoded).
+struct SrgbEncoder {
+  float thresholds[255];  // linear value from which byte i + 1 is nearer
+  SrgbEncoder() {
+    for (u32 i = 0; i < 255; ++i) thresholds[i] = srgb_to_linear(((float)i + 0.5f) / 255.0f);
+  }
+  u8 encode(float linear) const {
+    u32 low = 0, high = 255;  // the answer lies in [low, high]
+    while (low < high) {
+      u32 mid = (low + high) / 2;
+      if (linear >= thresholds[mid]) low = mid + 1;
+      else high = mid;
+    }
+    return (u8)low;
+  }
+};
+
 // Into the space filtering works in: linear light for colour (alpha stays
 // linear), -1..1 vectors for normal maps, as stored for data.
 void to_float(const u8* rgba, u32 width, u32 height, TextureSpace space, FloatImage* out) {
@@ -43,6 +62,7 @@ void to_float(const u8* rgba, u32 width, u32 height, TextureSpace space, FloatIm
 }
 
 void to_bytes(const FloatImage* image, TextureSpace space, MipLevel* level) {
+  static const SrgbEncoder srgb;
   level->width = image->width;
   level->height = image->height;
   zu_array_resize(&level->rgba, (u64)image->width * image->height * 4);
@@ -52,10 +72,9 @@ void to_bytes(const FloatImage* image, TextureSpace space, MipLevel* level) {
     if (space == kSpaceNormal) {
       float length = sqrtf(rgb[0] * rgb[0] + rgb[1] * rgb[1] + rgb[2] * rgb[2]);
       for (float& c : rgb) c = (length > 1e-6f ? c / length : 0.0f) * 0.5f + 0.5f;
-    } else if (space == kSpaceSrgb) {
-      for (float& c : rgb) c = linear_to_srgb(c < 0.0f ? 0.0f : c > 1.0f ? 1.0f : c);
     }
-    for (u32 c = 0; c < 3; ++c) level->rgba.data[i * 4 + c] = to_byte(rgb[c]);
+    for (u32 c = 0; c < 3; ++c)
+      level->rgba.data[i * 4 + c] = space == kSpaceSrgb ? srgb.encode(rgb[c]) : to_byte(rgb[c]);
     level->rgba.data[i * 4 + 3] = to_byte(texel[3]);
   }
 }
@@ -119,11 +138,23 @@ void halve(const FloatImage* from, FloatImage* to) {
   zu_array_destroy(&rows);
 }
 
+void copy_source(const DecodedImage* image, MipLevel* level) {
+  level->width = image->width;
+  level->height = image->height;
+  zu_array_resize(&level->rgba, image->rgba.count);
+  memcpy(level->rgba.data, image->rgba.data, image->rgba.count);
+}
+
 }  // namespace
 
 void build_mips(const DecodedImage* image, TextureSpace space, u32 max_side, u32 level_limit,
                 ZuArray<MipLevel>* levels) {
   FloatImage current = {}, next = {};
+  bool fits = !max_side || (image->width <= max_side && image->height <= max_side);
+  if (level_limit == 1 && fits) {  // the source alone: nothing to filter
+    copy_source(image, zu_array_push_zeroed(levels));
+    return;
+  }
   to_float(image->rgba.data, image->width, image->height, space, &current);
   while (max_side && (current.width > max_side || current.height > max_side)) {
     halve(&current, &next);
@@ -131,8 +162,15 @@ void build_mips(const DecodedImage* image, TextureSpace space, u32 max_side, u32
     current = next;
     next = swap;
   }
+  // Level 0 is the source itself unless it was shrunk: bytes through
+  // floats and back would only cost time.
+  bool shrunk = current.width != image->width || current.height != image->height;
   for (;;) {
-    to_bytes(&current, space, zu_array_push_zeroed(levels));
+    MipLevel* level = zu_array_push_zeroed(levels);
+    if (levels->count == 1 && !shrunk)
+      copy_source(image, level);
+    else
+      to_bytes(&current, space, level);
     bool last = current.width == 1 && current.height == 1;
     if (last || (level_limit && levels->count >= level_limit)) break;
     halve(&current, &next);

@@ -11,7 +11,7 @@
 //     max_size = 0           # longest side of level 0, halved until it fits
 //     astc_block = "6x6"     # 4x4, 5x4, 5x5, 6x5, 6x6, 8x5, 8x6, 8x8
 //     astc_quality = "medium"  # fastest, fast, medium, thorough, exhaustive
-//     best = false           # BC1/BC3: the slowest, best colour fit
+//     bc_quality = "normal"  # BC1/BC3 colour fit: fast, normal or best
 #include "texture_settings.h"
 
 #include "cook_settings.h"
@@ -23,6 +23,7 @@ const char* const kSpaces[] = {"srgb", "linear", "normal"};
 const char* const kBlocks[] = {"4x4", "5x4", "5x5", "6x5", "6x6", "8x5", "8x6", "8x8"};
 const u32 kBlockSizes[][2] = {{4, 4}, {5, 4}, {5, 5}, {6, 5}, {6, 6}, {8, 5}, {8, 6}, {8, 8}};
 const char* const kQualities[] = {"fastest", "fast", "medium", "thorough", "exhaustive"};
+const char* const kBcQualities[] = {"fast", "normal", "best"};
 // The encoder's presets for those names.
 const float kQualityValues[] = {0.0f, 10.0f, 60.0f, 98.0f, 100.0f};
 
@@ -34,6 +35,7 @@ void texture_settings_init(TextureSettings* settings) {
   settings->encode.space = kSpaceSrgb;
   settings->encode.block_x = settings->encode.block_y = 6;
   settings->encode.astc_quality = kQualityValues[2];
+  settings->encode.bc_quality = 1;
 }
 
 bool texture_settings_read(const char* path, const char* text, u64 size, TextureSettings* settings,
@@ -66,16 +68,14 @@ bool texture_settings_read(const char* path, const char* text, u64 size, Texture
     } else if (name == "astc_quality") {
       ok = settings_choose(node, "astc_quality", kQualities, 5, &choice, path, messages);
       settings->encode.astc_quality = kQualityValues[choice];
-    } else if (name == "best") {
-      const toml::value<bool>* flag = node.as_boolean();
-      ok = flag ? (settings->encode.best = flag->get(), true)
-                : settings_fail(messages, path, node.source().begin.line,
-                                "'best' must be true or false");
+    } else if (name == "bc_quality") {
+      ok = settings_choose(node, "bc_quality", kBcQualities, 3, &settings->encode.bc_quality, path,
+                           messages);
     } else {
       ok = settings_fail(messages, path, key.source().begin.line,
                          "unknown setting '" + name +
                              "' (textures know format, space, mips, max_size, astc_block, "
-                             "astc_quality, best)");
+                             "astc_quality, bc_quality)");
     }
     if (!ok) return false;
   }
