@@ -5,8 +5,20 @@
 
 EngineModuleLink g_tov;
 
+namespace {
+
+void add_settings_input(BuildRule* rule, const char* suffix, bool in_folder) {
+  BuildRuleExtraInput* settings = zu_array_push_zeroed(&rule->extra_inputs);
+  zu_string_init(&settings->suffix, suffix);
+  settings->suffix_hash = zu_hash(suffix, strlen(suffix));
+  settings->in_folder = in_folder;
+}
+
+}  // namespace
+
 void engine_module_register_rule(const char* ending, const char* command, const char* output_ending,
-                                 u16 type, const char* settings_suffix) {
+                                 u16 type, const char* settings_suffix,
+                                 const char* folder_settings) {
   if (!g_tov.register_build_rule) return;
   BuildRule rule = {};
   zu_string_init(&rule.ending, ending);
@@ -17,11 +29,9 @@ void engine_module_register_rule(const char* ending, const char* command, const 
   zu_string_init(&output->ending, output_ending);
   output->type = type;
   output->pack = 1;
-  if (settings_suffix) {
-    BuildRuleExtraInput* settings = zu_array_push_zeroed(&rule.extra_inputs);
-    zu_string_init(&settings->suffix, settings_suffix);
-    settings->suffix_hash = zu_hash(settings_suffix, strlen(settings_suffix));
-  }
+  // The folder's settings first, so that a source's own override them.
+  if (folder_settings) add_settings_input(&rule, folder_settings, true);
+  if (settings_suffix) add_settings_input(&rule, settings_suffix, false);
   g_tov.register_build_rule(&rule, 1);  // the table keeps a copy
   zu_destroy(&rule);
 }
@@ -30,4 +40,13 @@ void engine_module_register_rules(const char* const* endings, u32 count, const c
                                   u16 type) {
   for (u32 i = 0; i < count; ++i)
     engine_module_register_rule(endings[i], command, endings[i], type);
+}
+
+u32 engine_module_settings_files(const CommandContext* context, SettingsFile* out, u32 capacity) {
+  u32 count = 0;
+  for (u64 i = 1; i < context->input_count && count < capacity; ++i) {
+    const CommandInput* input = context->inputs + i;
+    out[count++] = {input->path, (const char*)input->data.data, input->data.count};
+  }
+  return count;
 }

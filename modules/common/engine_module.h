@@ -3,6 +3,7 @@
 // the loader's cross-link, and registering rules that pack a module's files.
 #pragma once
 
+#include "cook_request.h"
 #include "tov/tov_build.h"
 
 typedef void (*RegisterBuildRule)(const BuildRule* rules, u64 count);
@@ -35,9 +36,16 @@ template <u32 N>
 void engine_module_register_rules(const char* const (&endings)[N], const char* command, u16 type) {
   engine_module_register_rules(endings, N, command, type);
 }
-// One rule whose output ending differs from the source's. With a
-// settings_suffix, the file "<stem><suffix>" beside a source, when there is
-// one, is an input of its statement (a change rebuilds exactly that source)
-// and is never packed itself.
+// One rule whose output ending differs from the source's. Settings files,
+// when there are any, are inputs of the statement (a change rebuilds
+// exactly the sources they cover) and are never packed themselves: with a
+// folder_settings name, the file of that name in the source's folder
+// (".texture.toml"), then with a settings_suffix the file "<stem><suffix>"
+// beside the source ("hero.png.toml").
 void engine_module_register_rule(const char* ending, const char* command, const char* output_ending,
-                                 u16 type, const char* settings_suffix = nullptr);
+                                 u16 type, const char* settings_suffix = nullptr,
+                                 const char* folder_settings = nullptr);
+
+// The settings files a cooking command was given after its source, in the
+// order they apply (the folder's, then the source's own).
+u32 engine_module_settings_files(const CommandContext* context, SettingsFile* out, u32 capacity);

@@ -6,6 +6,7 @@
 #include "cook_texture.h"
 
 #include "command_option.h"
+#include "engine_module.h"
 #include "texture_cook.h"
 
 namespace {
@@ -30,16 +31,12 @@ Cook load_cook(void) {
 }  // namespace
 
 u32 cook_texture(CommandContext* context) {
-  if (context->input_count < 1 || context->input_count > 2 || context->output_count != 1)
-    sys_exit(-1, "'cook_texture' expects an image, its settings file if any, and one output");
+  if (context->input_count < 1 || context->input_count > 3 || context->output_count != 1)
+    sys_exit(-1, "'cook_texture' expects an image, its settings files if any, and one output");
   const CommandInput* input = context->inputs;
-  TextureCookRequest request = {input->path, input->data.data, input->data.count, nullptr,
-                                nullptr,     0};
-  if (context->input_count == 2) {
-    request.settings_path = context->inputs[1].path;
-    request.settings = (const char*)context->inputs[1].data.data;
-    request.settings_size = context->inputs[1].data.count;
-  }
+  SettingsFile settings[2];
+  TextureCookRequest request = {input->path, input->data.data, input->data.count, settings,
+                                engine_module_settings_files(context, settings, 2)};
   Cook cook = load_cook();
   TextureCookResult result;
   if (!cook.texture(&request, &result))

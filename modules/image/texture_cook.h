@@ -4,15 +4,15 @@
 // cook_texture command.
 #pragma once
 
+#include "cook_request.h"
 #include "zu_array.h"
 
 struct TextureCookRequest {
   const char* path;  // as named in messages; its ending picks the decoder
   const u8* bytes;
   u64 size;
-  const char* settings_path;  // the texture's settings file, or null
-  const char* settings;
-  u64 settings_size;
+  const SettingsFile* settings;  // the folder's, then the texture's own
+  u32 settings_count;
 };
 
 // Owned by the caller, filled with sys_malloc'd memory, released with

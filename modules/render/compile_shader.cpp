@@ -50,8 +50,8 @@ const char* const* shader_stage_endings(u32* count) {
 }
 
 u32 compile_shader(CommandContext* context) {
-  if (context->input_count < 1 || context->input_count > 2 || context->output_count != 1)
-    sys_exit(-1, "'compile_shader' expects a shader, its settings file if any, and one output");
+  if (context->input_count < 1 || context->input_count > 3 || context->output_count != 1)
+    sys_exit(-1, "'compile_shader' expects a shader, its settings files if any, and one output");
   CommandInput* input = context->inputs;
   const StageEnding* stage = nullptr;
   for (const StageEnding& candidate : kStages)
@@ -62,15 +62,10 @@ u32 compile_shader(CommandContext* context) {
   char sdk_includes[2048];
   sys_snprintf(sdk_includes, sizeof(sdk_includes), "%sinclude/shaders/", context->sdk_dir);
   const char* include_dirs[] = {sdk_includes};
+  SettingsFile settings[2];
   ShaderCookRequest request = {input->path,  (const char*)input->data.data, input->data.count,
                                stage->stage, include_dirs,                  1,
-                               nullptr,      nullptr,                       0};
-  if (context->input_count == 2) {
-    const CommandInput* settings = context->inputs + 1;
-    request.settings_path = settings->path;
-    request.settings = (const char*)settings->data.data;
-    request.settings_size = settings->data.count;
-  }
+                               settings,     engine_module_settings_files(context, settings, 2)};
   Cook cook = load_cook();
   ShaderCookResult result;
   if (!cook.shader(&request, &result)) {

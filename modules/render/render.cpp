@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Zlib
 // The render module: shader stages are compiled to SPIR-V ("compile_shader",
-// output "<name>.spv", settings in "<name>.toml" beside the source, as
-// sprite.frag.toml for sprite.frag); other shader files (HLSL, WGSL, GLSL includes, SPIR-V
+// output "<name>.spv", settings in ".shader.toml" for a folder and
+// "<name>.toml" beside the source, as sprite.frag.toml for sprite.frag); other shader files (HLSL, WGSL, GLSL includes, SPIR-V
 // already built) are packed as they are.
 #include "compile_shader.h"
 #include "engine_module.h"
@@ -15,7 +15,8 @@ void engine_module_register(void) {
     char output[16], settings[16];
     sys_snprintf(output, sizeof(output), "%s.spv", stages[i]);
     sys_snprintf(settings, sizeof(settings), "%s.toml", stages[i]);
-    engine_module_register_rule(stages[i], "compile_shader", output, TOV_TYPE_RENDER, settings);
+    engine_module_register_rule(stages[i], "compile_shader", output, TOV_TYPE_RENDER, settings,
+                                ".shader.toml");
   }
   static const char* const kPacked[] = {".hlsl", ".glsl", ".spv", ".wgsl", ".shader"};
   engine_module_register_rules(kPacked, "copy", TOV_TYPE_RENDER);

@@ -4,6 +4,7 @@
 // compile_shader command: every other step starts without them.
 #pragma once
 
+#include "cook_request.h"
 #include "zu_array.h"
 
 enum ShaderStage : u32 {
@@ -22,9 +23,8 @@ struct ShaderCookRequest {
   ShaderStage stage;
   const char* const* include_dirs;  // searched after the including file's folder
   u32 include_dir_count;
-  const char* settings_path;  // the shader's settings file, or null
-  const char* settings;
-  u64 settings_size;
+  const SettingsFile* settings;  // the folder's, then the shader's own
+  u32 settings_count;
 };
 
 // Owned by the caller; filled by the library with sys_malloc'd memory and

@@ -31,9 +31,20 @@ void write_extra_inputs(ZuFile* file, const BuildRule* rule, const char* source,
                         u32 source_stem, const char* archive_name, u32 archive_stem,
                         const char* working_dir, const char* intermediate_dir) {
   char test[2048];
+  const char* slash = sys_strrchr(source, '/');
+  u32 folder = slash ? (u32)(slash - source + 1) : 0;
   for (u32 i = 0; i < rule->extra_inputs.count; ++i) {
     const BuildRuleExtraInput* input = rule->extra_inputs.data + i;
     const char* suffix = zu_string_text(&input->suffix);
+    if (input->in_folder) {
+      sys_snprintf(test, sizeof(test), "%s%.*s%s", working_dir, (int)folder, source, suffix);
+      if ((filesystem_get_attr(test) & 3u) == 3u || input->always) {
+        ninja_write(file, " ${wd}");
+        ninja_write_path(file, source, folder);
+        ninja_write(file, suffix);
+      }
+      continue;
+    }
     bool candidates[2] = {input->first_in_intermediate != 0, true};
     u32 candidate_count = input->then_intermediate ? 2 : 1;
     for (u32 c = 0; c < candidate_count; ++c) {

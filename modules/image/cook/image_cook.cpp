@@ -65,10 +65,11 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
   *result = {};
   TextureSettings settings;
   texture_settings_init(&settings);
-  if (request->settings_path &&
-      !texture_settings_read(request->settings_path, request->settings, request->settings_size,
-                             &settings, &result->messages))
-    return false;
+  for (u32 i = 0; i < request->settings_count; ++i) {
+    const SettingsFile* file = request->settings + i;
+    if (!texture_settings_read(file->path, file->text, file->size, &settings, &result->messages))
+      return false;
+  }
   DecodedImage image;
   const char* error = nullptr;
   if (!decode_image(request->path, request->bytes, request->size, &image, &error)) {

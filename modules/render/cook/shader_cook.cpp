@@ -186,11 +186,12 @@ ZU_EXPORT bool render_cook_shader(const ShaderCookRequest* request, ShaderCookRe
   *result = {};
   ShaderSettings settings;
   shader_settings_init(&settings);
-  if (request->settings_path &&
-      !shader_settings_read(request->settings_path, request->settings, request->settings_size,
-                            &settings, &result->messages)) {
-    shader_settings_destroy(&settings);
-    return false;
+  for (u32 i = 0; i < request->settings_count; ++i) {
+    const SettingsFile* file = request->settings + i;
+    if (!shader_settings_read(file->path, file->text, file->size, &settings, &result->messages)) {
+      shader_settings_destroy(&settings);
+      return false;
+    }
   }
   shaderc_compiler_t compiler = shaderc_compiler_initialize();
   shaderc_compile_options_t options = shaderc_compile_options_initialize();

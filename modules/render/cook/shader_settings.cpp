@@ -32,8 +32,20 @@ bool read_defines(const toml::table& defines, ShaderSettings* settings, const ch
   for (const auto& [key, node] : defines) {
     std::string name(key.str()), value;
     u32 line = node.source().begin.line;
+    // A define the folder's file set is replaced, or with false removed, by
+    // the shader's own.
+    u32 at = 0;
+    while (at < settings->define_names.count && name != settings->define_names.data[at]) ++at;
     if (const auto* flag = node.as_boolean()) {
-      if (!flag->get()) continue;
+      if (!flag->get()) {
+        if (at < settings->define_names.count) {
+          sys_free(settings->define_names.data[at]);
+          sys_free(settings->define_values.data[at]);
+          zu_array_remove(&settings->define_names, at);
+          zu_array_remove(&settings->define_values, at);
+        }
+        continue;
+      }
       value = "1";
     } else if (const auto* number = node.as_integer()) {
       value = std::to_string(number->get());
@@ -45,8 +57,13 @@ bool read_defines(const toml::table& defines, ShaderSettings* settings, const ch
       return settings_fail(messages, path, line,
                            "define '" + name + "' must be true, false, a whole number or text");
     }
-    zu_array_push(&settings->define_names, copy_text(name));
-    zu_array_push(&settings->define_values, copy_text(value));
+    if (at == settings->define_names.count) {
+      zu_array_push(&settings->define_names, copy_text(name));
+      zu_array_push(&settings->define_values, copy_text(value));
+    } else {
+      sys_free(settings->define_values.data[at]);
+      settings->define_values.data[at] = copy_text(value);
+    }
   }
   return true;
 }

@@ -64,6 +64,8 @@ typedef struct BuildRuleExtraInput {
   u8 always;                /* write the last candidate even when it does not exist */
   u8 first_in_intermediate; /* first candidate in the intermediate folder */
   u8 then_intermediate;     /* else try the intermediate folder second */
+  u8 in_folder;             /* "<the source's folder><suffix>" instead: one file for a whole
+                             * folder, as "textures/.texture.toml" (working folder only) */
 } BuildRuleExtraInput;
 
 typedef struct BuildRule {
