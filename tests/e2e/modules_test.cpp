@@ -157,7 +157,8 @@ TEST(E2eModules, TexturesCookIntoKtx2) {
   ASSERT_EQ(run_shell("mkdir -p assets && cp " + shell_quote(textures + "leaf.png") + " " +
                           shell_quote(textures + "rock.jpg") + " " +
                           shell_quote(textures + "rock_n.png") + " " +
-                          shell_quote(textures + "mask.tga") + " assets/",
+                          shell_quote(textures + "mask.tga") + " assets/ && mkdir assets/ui && cp " +
+                          shell_quote(textures + "leaf.png") + " assets/ui/exit_normal.png",
                       tree.root())
                 .status,
             0);
@@ -176,10 +177,12 @@ TEST(E2eModules, TexturesCookIntoKtx2) {
   } expected[] = {{"leaf.ktx2", TOV_VK_R8G8B8A8_SRGB, 128, 64, 3},
                   {"rock.ktx2", TOV_VK_ASTC_4x4_UNORM + 1, 128, 128, 3},
                   {"rock_n.ktx2", TOV_VK_R8G8B8A8_UNORM, 128, 128, 3},
-                  {"mask.ktx2", TOV_VK_R8G8B8A8_UNORM, 64, 64, 3}};
+                  {"mask.ktx2", TOV_VK_R8G8B8A8_UNORM, 64, 64, 3},
+                  // Named like a normal map, a button in its normal state is colour.
+                  {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8}};
   {
     OpenedArchive archive(E2eTree::archive_path("e2e_textures.tov"));
-    EXPECT_EQ(archive.files(0).size(), 5u);  // and all.fileinfo: the settings are not packed
+    EXPECT_EQ(archive.files(0).size(), 6u);  // and all.fileinfo: the settings are not packed
     for (const Expected& e : expected) {
       TovFileInfo info = archive.file(e.name);
       TovTexture texture;

@@ -22,6 +22,20 @@ bool named_as_normal_map(const char* path) {
   return name_ends_with(base, length, "_n") || name_ends_with(base, length, "_normal");
 }
 
+// Whether the texels read as unit vectors pointing out of the surface, as a
+// normal map's do: the name alone misleads ("exit_button_normal.png" is a
+// button in its normal state).
+bool looks_like_normal_map(const DecodedImage* image) {
+  u64 texels = (u64)image->width * image->height, unit = 0;
+  for (u64 i = 0; i < texels; ++i) {
+    const u8* texel = image->rgba.data + i * 4;
+    float x = texel[0] / 127.5f - 1.0f, y = texel[1] / 127.5f - 1.0f, z = texel[2] / 127.5f - 1.0f;
+    float length = x * x + y * y + z * z;
+    unit += z > 0.0f && texel[3] == 255 && length > 0.8f && length < 1.2f;
+  }
+  return image->channels >= 3 && unit * 20 >= texels * 19;  // 95% of them
+}
+
 bool has_transparency(const DecodedImage* image) {
   if (image->channels != 2 && image->channels != 4) return false;
   for (u64 i = 3; i < image->rgba.count; i += 4)
@@ -29,12 +43,13 @@ bool has_transparency(const DecodedImage* image) {
   return false;
 }
 
-// The defaults for what settings leave open: BC5 for normal maps, BC4 for
-// one channel, BC3 with transparency, BC1 otherwise.
+// The defaults for what settings leave open: BC5 for normal maps (named so,
+// and holding unit vectors), BC4 for one channel, BC3 with transparency,
+// BC1 otherwise.
 void choose_defaults(const char* path, const DecodedImage* image, TextureSettings* settings) {
   EncodeSettings* encode = &settings->encode;
   if (!settings->space_given)
-    encode->space = named_as_normal_map(path) ? kSpaceNormal
+    encode->space = named_as_normal_map(path) && looks_like_normal_map(image) ? kSpaceNormal
                     : image->channels == 1    ? kSpaceLinear
                                               : kSpaceSrgb;
   if (!settings->format_given)
