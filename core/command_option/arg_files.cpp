@@ -53,8 +53,10 @@ u64 split_spaces(char* text, u64 size) {
   for (u64 in = 0; in < size; ++in) {
     char c = text[in];
     bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
-    if (c == '"') quoted = !quoted;
-    else text[out++] = (blank && !quoted) ? 0 : c;
+    if (c == '"')
+      quoted = !quoted;
+    else
+      text[out++] = (blank && !quoted) ? 0 : c;
   }
   text[out] = 0;
   return out;
@@ -74,13 +76,17 @@ bool split_shell(char* text, u64* size) {
   for (u64 in = 0; in < end; ++in) {
     char c = text[in];
     if (quote == '\'') {
-      if (c == '\'') quote = 0;
-      else text[out++] = c;
+      if (c == '\'')
+        quote = 0;
+      else
+        text[out++] = c;
     } else if (c == '\\' && in + 1 < end && (!quote || memchr("\"\\$`\n", text[in + 1], 5))) {
       if (text[++in] != '\n') text[out++] = text[in];
     } else if (quote == '"') {
-      if (c == '"') quote = 0;
-      else text[out++] = c;
+      if (c == '"')
+        quote = 0;
+      else
+        text[out++] = c;
     } else if (c == '\'' || c == '"') {
       quote = c;
     } else {

@@ -2,8 +2,8 @@
 // The image module: PNG, JPEG and TGA sources are cooked into KTX 2.0
 // textures with mips in a GPU format ("cook_texture", output "<stem>.ktx2",
 // settings in ".texture.toml" for a folder and "<name>.toml" beside the
-// source, as hero.png.toml for hero.png); formats a GPU takes already (.dds, .ktx2) and the others are
-// packed as they are.
+// source, as hero.png.toml for hero.png); formats a GPU takes already (.dds, .ktx2) and the others
+// are packed as they are.
 #include "cook_texture.h"
 #include "engine_module.h"
 

@@ -19,11 +19,12 @@ struct StageEnding {
   const char* ending;
   ShaderStage stage;
 };
-const StageEnding kStages[] = {{".vert", kShaderVertex},       {".frag", kShaderFragment},
-                               {".comp", kShaderCompute},      {".geom", kShaderGeometry},
+const StageEnding kStages[] = {{".vert", kShaderVertex},      {".frag", kShaderFragment},
+                               {".comp", kShaderCompute},     {".geom", kShaderGeometry},
                                {".tesc", kShaderTessControl}, {".tese", kShaderTessEvaluation}};
 
 struct Cook {
+  ZuShared* library;
   RenderCookShader shader;
   RenderCookRelease release;
 };
@@ -33,7 +34,8 @@ Cook load_cook(void) {
   if (!library)
     sys_exit(-1, "ERROR: Couldn't load the shader compiler 'render_cook' (%s)",
              shared_shared_last_error());
-  Cook cook = {(RenderCookShader)shared_shared_load_function(library, "render_cook_shader"),
+  Cook cook = {library,
+               (RenderCookShader)shared_shared_load_function(library, "render_cook_shader"),
                (RenderCookRelease)shared_shared_load_function(library, "render_cook_release")};
   if (!cook.shader || !cook.release)
     sys_exit(-1, "ERROR: The shader compiler 'render_cook' lacks its functions");
@@ -63,9 +65,11 @@ u32 compile_shader(CommandContext* context) {
   sys_snprintf(sdk_includes, sizeof(sdk_includes), "%sinclude/shaders/", context->sdk_dir);
   const char* include_dirs[] = {sdk_includes};
   SettingsFile settings[2];
-  ShaderCookRequest request = {input->path,  (const char*)input->data.data, input->data.count,
-                               stage->stage, include_dirs,                  1,
-                               settings,     engine_module_settings_files(context, settings, 2)};
+  ShaderCookRequest request = {
+      input->path,       (const char*)input->data.data,
+      input->data.count, stage->stage,
+      include_dirs,      1,
+      settings,          engine_module_settings_files(context, settings, 2)};
   Cook cook = load_cook();
   ShaderCookResult result;
   if (!cook.shader(&request, &result)) {
@@ -79,9 +83,9 @@ u32 compile_shader(CommandContext* context) {
   if (command_option_is_set(&g_shader_depfile)) {
     if (!g_tov.write_depfile) sys_exit(-1, "ERROR: The tool does not write depfiles");
     g_tov.write_depfile(zu_string_text(command_option_value(&g_shader_depfile, 0)),
-                        context->outputs[0].path, "", result.includes.data,
-                        result.includes.count);
+                        context->outputs[0].path, "", result.includes.data, result.includes.count);
   }
   cook.release(&result);
+  shared_shared_destroy(cook.library);
   return 0;
 }

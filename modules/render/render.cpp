@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Zlib
 // The render module: shader stages are compiled to SPIR-V ("compile_shader",
 // output "<name>.spv", settings in ".shader.toml" for a folder and
-// "<name>.toml" beside the source, as sprite.frag.toml for sprite.frag); other shader files (HLSL, WGSL, GLSL includes, SPIR-V
-// already built) are packed as they are.
+// "<name>.toml" beside the source, as sprite.frag.toml for sprite.frag); other shader files (HLSL,
+// WGSL, GLSL includes, SPIR-V already built) are packed as they are.
 #include "compile_shader.h"
 #include "engine_module.h"
 

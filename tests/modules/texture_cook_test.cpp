@@ -71,7 +71,8 @@ std::vector<u8> decode_level(const EncodeSettings& settings, const ZuArray<u8>& 
           memcpy(bc3, bytes.data + (((u64)y / 4 * blocks_x + x / 4) * channels + c) * 8, 8);
           squish::Decompress(texels, bc3, squish::kDxt5);
           for (u32 i = 0; i < 16 && y + i / 4 < height; ++i)
-            if (x + i % 4 < width) rgba[((u64)(y + i / 4) * width + x + i % 4) * 4 + c] = texels[i * 4 + 3];
+            if (x + i % 4 < width)
+              rgba[((u64)(y + i / 4) * width + x + i % 4) * 4 + c] = texels[i * 4 + 3];
         }
       }
     }
@@ -153,7 +154,8 @@ TEST(TextureCook, MipsHalveOddSizesAndFilterInTheirSpace) {
   // Two opposite-leaning normals average to one pointing straight out.
   // Two normals leaning apart, (0.6, 0, 0.8) and (-0.6, 0, 0.8), average to
   // (0, 0, 0.8): renormalised, straight out.
-  const u8 normals[] = {204, 128, 229, 255, 51, 128, 229, 255, 204, 128, 229, 255, 51, 128, 229, 255};
+  const u8 normals[] = {204, 128, 229, 255, 51, 128, 229, 255,
+                        204, 128, 229, 255, 51, 128, 229, 255};
   for (u32 i = 0; i < 16; ++i) checker.rgba.data[i] = normals[i];
   build_mips(&checker, kSpaceNormal, 0, 0, &levels);
   const u8* up = levels.data[1].rgba.data;

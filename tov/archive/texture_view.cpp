@@ -28,14 +28,22 @@ bool format_block(u32 vk_format, u32* block_x, u32* block_y, u32* bytes) {
   *block_x = *block_y = 4;
   switch (vk_format) {
     case TOV_VK_R8G8B8A8_UNORM:
-    case TOV_VK_R8G8B8A8_SRGB: *block_x = *block_y = 1; *bytes = 4; return true;
+    case TOV_VK_R8G8B8A8_SRGB:
+      *block_x = *block_y = 1;
+      *bytes = 4;
+      return true;
     case TOV_VK_BC1_RGB_UNORM:
     case TOV_VK_BC1_RGB_SRGB:
-    case TOV_VK_BC4_UNORM: *bytes = 8; return true;
+    case TOV_VK_BC4_UNORM:
+      *bytes = 8;
+      return true;
     case TOV_VK_BC3_UNORM:
     case TOV_VK_BC3_SRGB:
-    case TOV_VK_BC5_UNORM: *bytes = 16; return true;
-    default: break;
+    case TOV_VK_BC5_UNORM:
+      *bytes = 16;
+      return true;
+    default:
+      break;
   }
   if (vk_format < TOV_VK_ASTC_4x4_UNORM || vk_format > TOV_VK_ASTC_8x8_SRGB) return false;
   u32 i = (vk_format - TOV_VK_ASTC_4x4_UNORM) / 2;
@@ -78,7 +86,7 @@ bool tov_texture_view(const void* bytes, u64 size, TovTexture* out) {
     u32 level_width = width >> i ? width >> i : 1;
     u32 level_height = height >> i ? height >> i : 1;
     if (known && length != (u64)((level_width + block_x - 1) / block_x) *
-                                ((level_height + block_y - 1) / block_y) * block_bytes)
+                               ((level_height + block_y - 1) / block_y) * block_bytes)
       return false;
     out->levels[i] = {file + offset, length, level_width, level_height};
   }

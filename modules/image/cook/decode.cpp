@@ -45,8 +45,7 @@ bool decode_png(const u8* bytes, u64 size, DecodedImage* image, const char** err
   if (!status) status = spng_decoded_image_size(context, SPNG_FMT_RGBA8, &length);
   if (!status && length != image->rgba.count) status = SPNG_EOVERFLOW;
   if (!status)
-    status = spng_decode_image(context, image->rgba.data, length, SPNG_FMT_RGBA8,
-                               SPNG_DECODE_TRNS);
+    status = spng_decode_image(context, image->rgba.data, length, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
   bool has_transparency = false;
   spng_trns transparency;
   if (!status) has_transparency = spng_get_trns(context, &transparency) == 0;
@@ -56,10 +55,18 @@ bool decode_png(const u8* bytes, u64 size, DecodedImage* image, const char** err
     return false;
   }
   switch (header.color_type) {
-    case SPNG_COLOR_TYPE_GRAYSCALE: image->channels = has_transparency ? 2 : 1; break;
-    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA: image->channels = 2; break;
-    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA: image->channels = 4; break;
-    default: image->channels = has_transparency ? 4 : 3; break;
+    case SPNG_COLOR_TYPE_GRAYSCALE:
+      image->channels = has_transparency ? 2 : 1;
+      break;
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+      image->channels = 2;
+      break;
+    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
+      image->channels = 4;
+      break;
+    default:
+      image->channels = has_transparency ? 4 : 3;
+      break;
   }
   return true;
 }
@@ -121,8 +128,7 @@ bool decode_jpeg(const u8* bytes, u64 size, DecodedImage* image, const char** er
 
 bool decode_tga(const u8* bytes, u64 size, DecodedImage* image, const char** error) {
   int width, height, channels;
-  if (size > 0x7FFFFFFF ||
-      !stbi_info_from_memory(bytes, (int)size, &width, &height, &channels)) {
+  if (size > 0x7FFFFFFF || !stbi_info_from_memory(bytes, (int)size, &width, &height, &channels)) {
     *error = stbi_failure_reason();
     return false;
   }

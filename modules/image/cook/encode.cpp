@@ -51,8 +51,8 @@ bool encode_bc(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8
     for (u64 i = 3; i < level->rgba.count; i += 4) opaque[i] = 255;
     source = opaque;
   }
-  zu_array_resize(out, (u64)squish::GetStorageRequirements((int)level->width,
-                                                           (int)level->height, flags));
+  zu_array_resize(
+      out, (u64)squish::GetStorageRequirements((int)level->width, (int)level->height, flags));
   squish::CompressImage(source, (int)level->width, (int)level->height, out->data, flags,
                         settings->space == kSpaceSrgb ? perceptual : nullptr);
   sys_free(opaque);
@@ -60,7 +60,7 @@ bool encode_bc(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8
 }
 
 // One encoder context for every level of a texture (a context is costly to
-// make), made again only when the settings change. A compress-only context
+// make), made again only when the settings change, freed by encode_finish. A compress-only context
 // may skip work a general decoder would need; its output is plain ASTC.
 struct AstcContext {
   astcenc_context* context;
@@ -101,12 +101,12 @@ bool encode_astc(const MipLevel* level, const EncodeSettings* settings, ZuArray<
   void* slices[] = {level->rgba.data};
   astcenc_image image = {level->width, level->height, 1, ASTCENC_TYPE_U8, slices};
   // Normal maps keep x and y, as the encoder's normal mode expects.
-  astcenc_swizzle swizzle = settings->space == kSpaceNormal
-                                ? astcenc_swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_R, ASTCENC_SWZ_R,
-                                                  ASTCENC_SWZ_G}
-                                : astcenc_swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_G, ASTCENC_SWZ_B,
-                                                  ASTCENC_SWZ_A};
-  astcenc_error status = astcenc_compress_image(context, &image, &swizzle, out->data, out->count, 0);
+  astcenc_swizzle swizzle =
+      settings->space == kSpaceNormal
+          ? astcenc_swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_R, ASTCENC_SWZ_R, ASTCENC_SWZ_G}
+          : astcenc_swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_G, ASTCENC_SWZ_B, ASTCENC_SWZ_A};
+  astcenc_error status =
+      astcenc_compress_image(context, &image, &swizzle, out->data, out->count, 0);
   astcenc_compress_reset(context);
   if (status != ASTCENC_SUCCESS) {
     *error = astcenc_get_error_string(status);
@@ -116,6 +116,11 @@ bool encode_astc(const MipLevel* level, const EncodeSettings* settings, ZuArray<
 }
 
 }  // namespace
+
+void encode_finish(void) {
+  if (g_astc.context) astcenc_context_free(g_astc.context);
+  g_astc = {};
+}
 
 u32 format_block_bytes(TextureFormat format) {
   return format == kFormatBc1 || format == kFormatBc4 ? 8 : format == kFormatRgba8 ? 4 : 16;
@@ -128,7 +133,9 @@ bool encode_level(const MipLevel* level, const EncodeSettings* settings, ZuArray
       zu_array_resize(out, level->rgba.count);
       memcpy(out->data, level->rgba.data, level->rgba.count);
       return true;
-    case kFormatAstc: return encode_astc(level, settings, out, error);
-    default: return encode_bc(level, settings, out);
+    case kFormatAstc:
+      return encode_astc(level, settings, out, error);
+    default:
+      return encode_bc(level, settings, out);
   }
 }

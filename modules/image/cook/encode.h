@@ -5,7 +5,14 @@
 
 #include "mips.h"
 
-enum TextureFormat : u32 { kFormatBc1, kFormatBc3, kFormatBc4, kFormatBc5, kFormatAstc, kFormatRgba8 };
+enum TextureFormat : u32 {
+  kFormatBc1,
+  kFormatBc3,
+  kFormatBc4,
+  kFormatBc5,
+  kFormatAstc,
+  kFormatRgba8
+};
 
 struct EncodeSettings {
   TextureFormat format;
@@ -18,6 +25,9 @@ struct EncodeSettings {
 // The bytes of one level in the format; false with why in *error.
 bool encode_level(const MipLevel* level, const EncodeSettings* settings, ZuArray<u8>* out,
                   const char** error);
+
+// Frees what encoding the levels of one texture kept (the ASTC context).
+void encode_finish(void);
 
 // Bytes of one block (4x4 texels for BCn, block_x by block_y for ASTC, one
 // texel for RGBA8), and the block's size in texels.

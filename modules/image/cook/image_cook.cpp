@@ -50,8 +50,8 @@ void choose_defaults(const char* path, const DecodedImage* image, TextureSetting
   EncodeSettings* encode = &settings->encode;
   if (!settings->space_given)
     encode->space = named_as_normal_map(path) && looks_like_normal_map(image) ? kSpaceNormal
-                    : image->channels == 1    ? kSpaceLinear
-                                              : kSpaceSrgb;
+                    : image->channels == 1                                    ? kSpaceLinear
+                                                                              : kSpaceSrgb;
   if (!settings->format_given)
     encode->format = encode->space == kSpaceNormal ? kFormatBc5
                      : image->channels == 1        ? kFormatBc4
@@ -65,7 +65,8 @@ void describe(const EncodeSettings* encode, const EncodedLevel* levels, u32 coun
   static const char* const kSpaces[] = {"sRGB", "linear", "normal map"};
   char line[160];
   char block[16] = "";
-  if (encode->format == kFormatAstc) snprintf(block, sizeof(block), " %ux%u", encode->block_x, encode->block_y);
+  if (encode->format == kFormatAstc)
+    snprintf(block, sizeof(block), " %ux%u", encode->block_x, encode->block_y);
   snprintf(line, sizeof(line), "%s%s %s, %ux%u, %u levels, %llu bytes", kNames[encode->format],
            block, kSpaces[encode->space], levels[0].width, levels[0].height, count,
            (unsigned long long)bytes);
@@ -114,6 +115,7 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
     snprintf(line, sizeof(line), "%s: cannot be encoded: %s\n", request->path, error);
     cook_add_text(&result->messages, line);
   }
+  encode_finish();
   for (u32 i = 0; i < levels.count; ++i) zu_array_destroy(&levels.data[i].bytes);
   zu_array_destroy(&levels);
   destroy_mips(&mips);

@@ -45,13 +45,19 @@ void write_dfd(const EncodeSettings* settings, ZuArray<u8>* out) {
   u32 count = 0;
   constexpr u32 kAll = 0xFFFFFFFFu;
   switch (settings->format) {
-    case kFormatBc1: model = kModelBc1a; samples[count++] = {0, 64, 0, kAll}; break;
+    case kFormatBc1:
+      model = kModelBc1a;
+      samples[count++] = {0, 64, 0, kAll};
+      break;
     case kFormatBc3:
       model = kModelBc3;
       samples[count++] = {0, 64, 15u | (srgb ? (u32)kQualifierLinear : 0u), kAll};
       samples[count++] = {64, 64, 0, kAll};
       break;
-    case kFormatBc4: model = kModelBc4; samples[count++] = {0, 64, 0, kAll}; break;
+    case kFormatBc4:
+      model = kModelBc4;
+      samples[count++] = {0, 64, 0, kAll};
+      break;
     case kFormatBc5:
       model = kModelBc5;
       samples[count++] = {0, 64, 0, kAll};
@@ -71,16 +77,17 @@ void write_dfd(const EncodeSettings* settings, ZuArray<u8>* out) {
       break;
   }
   u32 block_size = 24 + 16 * count;
-  put32(out, 4 + block_size);                // dfdTotalSize
-  put32(out, 0);                             // vendor Khronos, basic descriptor
-  put32(out, 2u | block_size << 16);         // version 1.3, block size
+  put32(out, 4 + block_size);         // dfdTotalSize
+  put32(out, 0);                      // vendor Khronos, basic descriptor
+  put32(out, 2u | block_size << 16);  // version 1.3, block size
   bool linear = !srgb || settings->format == kFormatBc4 || settings->format == kFormatBc5;
   put32(out, model | kPrimariesBt709 << 8 | (linear ? kTransferLinear : kTransferSrgb) << 16);
   put32(out, (block_x - 1) | (block_y - 1) << 8);
   put32(out, format_block_bytes(settings->format));  // bytesPlane0
   put32(out, 0);
   for (u32 i = 0; i < count; ++i) {
-    put32(out, samples[i].bit_offset | (samples[i].bit_length - 1) << 16 | samples[i].channel << 24);
+    put32(out,
+          samples[i].bit_offset | (samples[i].bit_length - 1) << 16 | samples[i].channel << 24);
     put32(out, 0);  // sample position
     put32(out, 0);  // lower
     put32(out, samples[i].upper);
@@ -92,12 +99,18 @@ void write_dfd(const EncodeSettings* settings, ZuArray<u8>* out) {
 u32 ktx2_vk_format(const EncodeSettings* settings) {
   bool srgb = settings->space == kSpaceSrgb;
   switch (settings->format) {
-    case kFormatBc1: return srgb ? TOV_VK_BC1_RGB_SRGB : TOV_VK_BC1_RGB_UNORM;
-    case kFormatBc3: return srgb ? TOV_VK_BC3_SRGB : TOV_VK_BC3_UNORM;
-    case kFormatBc4: return TOV_VK_BC4_UNORM;
-    case kFormatBc5: return TOV_VK_BC5_UNORM;
-    case kFormatRgba8: return srgb ? TOV_VK_R8G8B8A8_SRGB : TOV_VK_R8G8B8A8_UNORM;
-    case kFormatAstc: break;
+    case kFormatBc1:
+      return srgb ? TOV_VK_BC1_RGB_SRGB : TOV_VK_BC1_RGB_UNORM;
+    case kFormatBc3:
+      return srgb ? TOV_VK_BC3_SRGB : TOV_VK_BC3_UNORM;
+    case kFormatBc4:
+      return TOV_VK_BC4_UNORM;
+    case kFormatBc5:
+      return TOV_VK_BC5_UNORM;
+    case kFormatRgba8:
+      return srgb ? TOV_VK_R8G8B8A8_SRGB : TOV_VK_R8G8B8A8_UNORM;
+    case kFormatAstc:
+      break;
   }
   static const u32 kBlocks[][2] = {{4, 4}, {5, 4}, {5, 5}, {6, 5}, {6, 6}, {8, 5}, {8, 6}, {8, 8}};
   for (u32 i = 0; i < 8; ++i)
@@ -134,7 +147,8 @@ void ktx2_write(const EncodeSettings* settings, const EncodedLevel* levels, u32 
   u32 index[4] = {(u32)dfd_at, (u32)(kvd_at - dfd_at), (u32)kvd_at, (u32)kvd_length};
   for (u32 i = 0; i < 4; ++i) memcpy(out->data + index_at + 4 * i, &index[i], 4);
   // Levels smallest first, each aligned to its block size (a multiple of 4).
-  u64 alignment = format_block_bytes(settings->format) < 4 ? 4 : format_block_bytes(settings->format);
+  u64 alignment =
+      format_block_bytes(settings->format) < 4 ? 4 : format_block_bytes(settings->format);
   for (u32 i = level_count; i-- > 0;) {
     pad_to(out, alignment);
     u64 entry[3] = {out->count, levels[i].bytes.count, levels[i].bytes.count};

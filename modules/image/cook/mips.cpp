@@ -36,8 +36,10 @@ struct SrgbEncoder {
     u32 low = 0, high = 255;  // the answer lies in [low, high]
     while (low < high) {
       u32 mid = (low + high) / 2;
-      if (linear >= thresholds[mid]) low = mid + 1;
-      else high = mid;
+      if (linear >= thresholds[mid])
+        low = mid + 1;
+      else
+        high = mid;
     }
     return (u8)low;
   }
@@ -49,8 +51,9 @@ void to_float(const u8* rgba, u32 width, u32 height, TextureSpace space, FloatIm
   float table[256];
   for (u32 i = 0; i < 256; ++i) {
     float unit = (float)i / 255.0f;
-    table[i] = space == kSpaceSrgb ? srgb_to_linear(unit)
-               : space == kSpaceNormal ? unit * 2.0f - 1.0f : unit;
+    table[i] = space == kSpaceSrgb     ? srgb_to_linear(unit)
+               : space == kSpaceNormal ? unit * 2.0f - 1.0f
+                                       : unit;
   }
   out->width = width;
   out->height = height;

@@ -118,8 +118,8 @@ void add_compiler_messages(ShaderCookResult* result, const char* text) {
   for (const char* line = text; *line;) {
     const char* end = strchr(line, '\n');
     u64 length = end ? (u64)(end - line) : strlen(line);
-    bool count_line = length > 0 && line[0] >= '0' && line[0] <= '9' &&
-                      length >= 10 && memcmp(line + length - 10, "generated.", 10) == 0;
+    bool count_line = length > 0 && line[0] >= '0' && line[0] <= '9' && length >= 10 &&
+                      memcmp(line + length - 10, "generated.", 10) == 0;
     if (length > 0 && !count_line) {
       add_message(result, line, length);
       add_message(result, "\n", 1);
@@ -128,9 +128,9 @@ void add_compiler_messages(ShaderCookResult* result, const char* text) {
   }
 }
 
-const shaderc_shader_kind kKinds[] = {shaderc_vertex_shader,         shaderc_fragment_shader,
-                                      shaderc_compute_shader,        shaderc_geometry_shader,
-                                      shaderc_tess_control_shader,   shaderc_tess_evaluation_shader};
+const shaderc_shader_kind kKinds[] = {shaderc_vertex_shader,       shaderc_fragment_shader,
+                                      shaderc_compute_shader,      shaderc_geometry_shader,
+                                      shaderc_tess_control_shader, shaderc_tess_evaluation_shader};
 
 struct Target {
   shaderc_target_env env;
@@ -154,8 +154,7 @@ void apply(const ShaderSettings* settings, shaderc_compile_options_t options) {
   for (u32 i = 0; i < settings->define_names.count; ++i) {
     const char* name = settings->define_names.data[i];
     const char* value = settings->define_values.data[i];
-    shaderc_compile_options_add_macro_definition(options, name, strlen(name), value,
-                                                 strlen(value));
+    shaderc_compile_options_add_macro_definition(options, name, strlen(name), value, strlen(value));
   }
 }
 

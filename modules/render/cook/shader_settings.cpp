@@ -96,8 +96,8 @@ bool shader_settings_read(const char* path, const char* text, u64 size, ShaderSe
       ok = settings_choose(node, "optimize", kOptimizeNames, 3, (u32*)&settings->optimize, path,
                            messages);
     } else if (name == "target") {
-      ok = settings_choose(node, "target", kTargetNames, 5, (u32*)&settings->target, path,
-                           messages);
+      ok =
+          settings_choose(node, "target", kTargetNames, 5, (u32*)&settings->target, path, messages);
     } else if (name == "defines") {
       ok = node.as_table() ? read_defines(*node.as_table(), settings, path, messages)
                            : settings_fail(messages, path, key.source().begin.line,
