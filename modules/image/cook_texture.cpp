@@ -12,18 +12,18 @@
 namespace {
 
 struct Cook {
-  ZuShared* library;
   ImageCookTexture texture;
   ImageCookRelease release;
 };
 
 Cook load_cook(void) {
-  ZuShared* library = shared_shared_create("image_cook", 1, zu_host());
+  // Loaded once and never unloaded: its codecs may keep threads running
+  // (libsquish's OpenMP workers), which must not lose their code.
+  static ZuShared* library = shared_shared_create("image_cook", 1, zu_host());
   if (!library)
     sys_exit(-1, "ERROR: Couldn't load the texture cooker 'image_cook' (%s)",
              shared_shared_last_error());
-  Cook cook = {library,
-               (ImageCookTexture)shared_shared_load_function(library, "image_cook_texture"),
+  Cook cook = {(ImageCookTexture)shared_shared_load_function(library, "image_cook_texture"),
                (ImageCookRelease)shared_shared_load_function(library, "image_cook_release")};
   if (!cook.texture || !cook.release)
     sys_exit(-1, "ERROR: The texture cooker 'image_cook' lacks its functions");
@@ -51,6 +51,5 @@ u32 cook_texture(CommandContext* context) {
   if (verbose && command_option_is_set(verbose->handle))
     sys_printf("%s: %s\n", context->outputs[0].path, result.summary.data);
   cook.release(&result);
-  shared_shared_destroy(cook.library);
   return 0;
 }

@@ -24,18 +24,18 @@ const StageEnding kStages[] = {{".vert", kShaderVertex},      {".frag", kShaderF
                                {".tesc", kShaderTessControl}, {".tese", kShaderTessEvaluation}};
 
 struct Cook {
-  ZuShared* library;
   RenderCookShader shader;
   RenderCookRelease release;
 };
 
 Cook load_cook(void) {
-  ZuShared* library = shared_shared_create("render_cook", 1, zu_host());
+  // Loaded once and never unloaded: its codecs may keep threads running
+  // (libsquish's OpenMP workers), which must not lose their code.
+  static ZuShared* library = shared_shared_create("render_cook", 1, zu_host());
   if (!library)
     sys_exit(-1, "ERROR: Couldn't load the shader compiler 'render_cook' (%s)",
              shared_shared_last_error());
-  Cook cook = {library,
-               (RenderCookShader)shared_shared_load_function(library, "render_cook_shader"),
+  Cook cook = {(RenderCookShader)shared_shared_load_function(library, "render_cook_shader"),
                (RenderCookRelease)shared_shared_load_function(library, "render_cook_release")};
   if (!cook.shader || !cook.release)
     sys_exit(-1, "ERROR: The shader compiler 'render_cook' lacks its functions");
@@ -86,6 +86,5 @@ u32 compile_shader(CommandContext* context) {
                         context->outputs[0].path, "", result.includes.data, result.includes.count);
   }
   cook.release(&result);
-  shared_shared_destroy(cook.library);
   return 0;
 }
