@@ -97,6 +97,20 @@ int main(int argc, char** argv) {
            format_name(texture.vk_format), texture.width, texture.height, texture.level_count,
            (unsigned long long)files[i].size);
   }
+  /* Cooked fonts: a distance-field atlas, glyphs by code point, kerning. */
+  for (uint64_t i = 0; i < count; ++i) {
+    TovFont font;
+    TovFontGlyph a;
+    if (files[i].type != TOV_TYPE_FONT || !tov_font_view(files[i].data, files[i].size, &font))
+      continue;
+    printf("font %s: %u px, %u glyphs, %u kerning pairs, %ux%u atlas", files[i].name,
+           font.pixel_size, font.glyph_count, font.kerning_count, font.atlas_width,
+           font.atlas_height);
+    if (tov_font_glyph(&font, 'A', &a))
+      printf(", 'A' advance %.2f px, A-V kerning %.2f px", a.advance / 64.0,
+             tov_font_kerning(&font, 'A', 'V') / 64.0);
+    printf("\n");
+  }
   free(files);
   tov_archive_destroy(set);
   return 0;

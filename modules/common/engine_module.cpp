@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Zlib
 #include "engine_module.h"
 
+#include "command_option.h"
 #include "zu_string.h"
 
 EngineModuleLink g_tov;
@@ -49,4 +50,17 @@ u32 engine_module_settings_files(const CommandContext* context, SettingsFile* ou
     out[count++] = {input->path, (const char*)input->data.data, input->data.count};
   }
   return count;
+}
+
+void* engine_module_cook_function(const char* library, const char* function) {
+  // Loaded once and never unloaded: codecs may keep threads running
+  // (libsquish's OpenMP workers), which must not lose their code. A module
+  // has one cooking library, so one handle serves.
+  static ZuShared* loaded = shared_shared_create(library, 1, zu_host());
+  if (!loaded)
+    sys_exit(-1, "ERROR: Couldn't load the cooking library '%s' (%s)", library,
+             shared_shared_last_error());
+  void* found = shared_shared_load_function(loaded, function);
+  if (!found) sys_exit(-1, "ERROR: The cooking library '%s' lacks '%s'", library, function);
+  return found;
 }

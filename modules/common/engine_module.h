@@ -46,6 +46,11 @@ void engine_module_register_rule(const char* ending, const char* command, const 
                                  u16 type, const char* settings_suffix = nullptr,
                                  const char* folder_settings = nullptr);
 
+// A function of the module's cooking library (loaded on first use, by the
+// command that cooks, and kept); a missing library or function ends the
+// step with a message.
+void* engine_module_cook_function(const char* library, const char* function);
+
 // The settings files a cooking command was given after its source, in the
 // order they apply (the folder's, then the source's own).
 u32 engine_module_settings_files(const CommandContext* context, SettingsFile* out, u32 capacity);

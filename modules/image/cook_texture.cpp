@@ -9,29 +9,6 @@
 #include "engine_module.h"
 #include "texture_cook.h"
 
-namespace {
-
-struct Cook {
-  ImageCookTexture texture;
-  ImageCookRelease release;
-};
-
-Cook load_cook(void) {
-  // Loaded once and never unloaded: its codecs may keep threads running
-  // (libsquish's OpenMP workers), which must not lose their code.
-  static ZuShared* library = shared_shared_create("image_cook", 1, zu_host());
-  if (!library)
-    sys_exit(-1, "ERROR: Couldn't load the texture cooker 'image_cook' (%s)",
-             shared_shared_last_error());
-  Cook cook = {(ImageCookTexture)shared_shared_load_function(library, "image_cook_texture"),
-               (ImageCookRelease)shared_shared_load_function(library, "image_cook_release")};
-  if (!cook.texture || !cook.release)
-    sys_exit(-1, "ERROR: The texture cooker 'image_cook' lacks its functions");
-  return cook;
-}
-
-}  // namespace
-
 u32 cook_texture(CommandContext* context) {
   if (context->input_count < 1 || context->input_count > 3 || context->output_count != 1)
     sys_exit(-1, "'cook_texture' expects an image, its settings files if any, and one output");
@@ -39,9 +16,10 @@ u32 cook_texture(CommandContext* context) {
   SettingsFile settings[2];
   TextureCookRequest request = {input->path, input->data.data, input->data.count, settings,
                                 engine_module_settings_files(context, settings, 2)};
-  Cook cook = load_cook();
   TextureCookResult result;
-  if (!cook.texture(&request, &result))
+  auto cook = (ImageCookTexture)engine_module_cook_function("image_cook", "image_cook_texture");
+  auto release = (ImageCookRelease)engine_module_cook_function("image_cook", "image_cook_release");
+  if (!cook(&request, &result))
     sys_exit(-1, "%sERROR: Couldn't cook texture '%s'",
              result.messages.count ? result.messages.data : "", input->path);
   if (filesystem_file_write(context->outputs[0].file, result.ktx2.data, result.ktx2.count) !=
@@ -50,6 +28,6 @@ u32 cook_texture(CommandContext* context) {
   CommandOption* verbose = command_option_find("tov-verbose");
   if (verbose && command_option_is_set(verbose->handle))
     sys_printf("%s: %s\n", context->outputs[0].path, result.summary.data);
-  cook.release(&result);
+  release(&result);
   return 0;
 }

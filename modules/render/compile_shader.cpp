@@ -23,25 +23,6 @@ const StageEnding kStages[] = {{".vert", kShaderVertex},      {".frag", kShaderF
                                {".comp", kShaderCompute},     {".geom", kShaderGeometry},
                                {".tesc", kShaderTessControl}, {".tese", kShaderTessEvaluation}};
 
-struct Cook {
-  RenderCookShader shader;
-  RenderCookRelease release;
-};
-
-Cook load_cook(void) {
-  // Loaded once and never unloaded: its codecs may keep threads running
-  // (libsquish's OpenMP workers), which must not lose their code.
-  static ZuShared* library = shared_shared_create("render_cook", 1, zu_host());
-  if (!library)
-    sys_exit(-1, "ERROR: Couldn't load the shader compiler 'render_cook' (%s)",
-             shared_shared_last_error());
-  Cook cook = {(RenderCookShader)shared_shared_load_function(library, "render_cook_shader"),
-               (RenderCookRelease)shared_shared_load_function(library, "render_cook_release")};
-  if (!cook.shader || !cook.release)
-    sys_exit(-1, "ERROR: The shader compiler 'render_cook' lacks its functions");
-  return cook;
-}
-
 }  // namespace
 
 const char* const* shader_stage_endings(u32* count) {
@@ -70,9 +51,11 @@ u32 compile_shader(CommandContext* context) {
       input->data.count, stage->stage,
       include_dirs,      1,
       settings,          engine_module_settings_files(context, settings, 2)};
-  Cook cook = load_cook();
+  auto cook = (RenderCookShader)engine_module_cook_function("render_cook", "render_cook_shader");
+  auto release =
+      (RenderCookRelease)engine_module_cook_function("render_cook", "render_cook_release");
   ShaderCookResult result;
-  if (!cook.shader(&request, &result)) {
+  if (!cook(&request, &result)) {
     // The compiler's own "file:line: error: ..." lines, then the step fails.
     sys_exit(-1, "%sERROR: Couldn't compile shader '%s'",
              result.messages.count ? result.messages.data : "", input->path);
@@ -85,6 +68,6 @@ u32 compile_shader(CommandContext* context) {
     g_tov.write_depfile(zu_string_text(command_option_value(&g_shader_depfile, 0)),
                         context->outputs[0].path, "", result.includes.data, result.includes.count);
   }
-  cook.release(&result);
+  release(&result);
   return 0;
 }

@@ -20,7 +20,7 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
     u16 type;
   } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},  {"t/b.dds", TOV_TYPE_IMAGE},
                {"s/c.wav", TOV_TYPE_AUDIO},  {"s/d.ogg", TOV_TYPE_AUDIO},
-               {"m/e.obj", TOV_TYPE_MODEL},  {"f/f.ttf", TOV_TYPE_FONT},
+               {"m/e.obj", TOV_TYPE_MODEL},  {"f/f.woff2", TOV_TYPE_FONT},
                {"r/g.frag.spv", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
                {"e/i.toml", TOV_TYPE_ENTITY}, {"e/j.json", TOV_TYPE_ENTITY},
                {"g/k.csv", TOV_TYPE_GAME},   {"g/l.txt", TOV_TYPE_GAME}};

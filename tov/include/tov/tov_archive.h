@@ -285,6 +285,34 @@ typedef struct TovTexture {
  * level index only; the pointers live as long as bytes. */
 TOV_API bool tov_texture_view(const void* bytes, uint64_t size, TovTexture* out);
 
+/* ---- fonts ---------------------------------------------------------------- */
+
+typedef struct TovFontGlyph {
+  uint32_t code_point;
+  uint16_t x, y, width, height; /* its rectangle in the atlas; 0 x 0 for a blank */
+  int16_t bearing_x, bearing_y; /* whole pixels: top-left at pen + (x, -y) */
+  int32_t advance;              /* 26.6 fixed point */
+} TovFontGlyph;
+
+typedef struct TovFont {
+  uint32_t pixel_size, spread;
+  uint32_t atlas_width, atlas_height;
+  int32_t ascender, descender, line_height; /* 26.6 */
+  uint32_t glyph_count, kerning_count;
+  const void* glyphs;  /* the file's records (any alignment): use tov_font_glyph */
+  const void* kerning;
+  const int8_t* atlas; /* signed distances, row by row, negative inside */
+} TovFont;
+
+/* Views a cooked font (a .font file's bytes, any alignment) in place; false
+ * unless its header, tables and atlas lie inside size and its glyph
+ * rectangles inside the atlas. sdk/include/tov_font.h gives the layout. */
+TOV_API bool tov_font_view(const void* bytes, uint64_t size, TovFont* out);
+/* The glyph of a code point (binary search); false when the font has none. */
+TOV_API bool tov_font_glyph(const TovFont* font, uint32_t code_point, TovFontGlyph* out);
+/* The kerning of a pair in 26.6 (binary search); 0 for a pair without. */
+TOV_API int32_t tov_font_kerning(const TovFont* font, uint32_t left, uint32_t right);
+
 /* ---- names and hashes ------------------------------------------------------ */
 
 /* The 64-bit hash archives use for names and contents (XXH3-64, seed 0):

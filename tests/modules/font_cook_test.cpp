@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: Zlib
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "font_cook.h"
+#include "test_support.h"
+#include "tov/tov_archive.h"
+
+extern "C" bool font_cook_font(const FontCookRequest* request, FontCookResult* result);
+extern "C" void font_cook_release(FontCookResult* result);
+
+namespace {
+
+const std::string kFont =
+    std::string(TOV_SOURCE_DIR) + "/examples/assets/fonts/dejavu_sans_extralight.ttf";
+
+struct Cooked {
+  bool ok;
+  FontCookResult result;
+  std::string messages() const { return result.messages.count ? result.messages.data : ""; }
+};
+
+Cooked cook(const std::string& bytes, const std::string& settings = "") {
+  SettingsFile file = {"ui.ttf.toml", settings.data(), settings.size()};
+  FontCookRequest request = {"ui.ttf", (const u8*)bytes.data(), bytes.size(), &file,
+                             settings.empty() ? 0u : 1u};
+  Cooked cooked;
+  cooked.ok = font_cook_font(&request, &cooked.result);
+  return cooked;
+}
+
+}  // namespace
+
+// Every requested glyph is in the atlas, its field negative inside and
+// positive outside; the kerning is FreeType's, pair for pair.
+TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
+  std::string bytes = read_file(kFont);
+  Cooked cooked = cook(bytes, "size = 40\nspread = 6\ncharacters = [\"32-126\", \"é\"]\n");
+  ASSERT_TRUE(cooked.ok) << cooked.messages();
+  TovFont font;
+  ASSERT_TRUE(tov_font_view(cooked.result.font.data, cooked.result.font.count, &font));
+  EXPECT_EQ(font.pixel_size, 40u);
+  EXPECT_EQ(font.glyph_count, 96u);
+  for (u32 code = 32; code <= 126; ++code) {
+    TovFontGlyph glyph;
+    ASSERT_TRUE(tov_font_glyph(&font, code, &glyph)) << code;
+    EXPECT_GT(glyph.advance, 0) << code;
+  }
+  TovFontGlyph glyph;
+  EXPECT_TRUE(tov_font_glyph(&font, 0xE9, &glyph));
+  EXPECT_FALSE(tov_font_glyph(&font, 0xE8, &glyph));  // not asked for
+  // 'I' is a bar: its middle inside, the rectangle's corner outside.
+  ASSERT_TRUE(tov_font_glyph(&font, 'I', &glyph));
+  auto at = [&](u32 x, u32 y) {
+    return font.atlas[(u64)(glyph.y + y) * font.atlas_width + glyph.x + x];
+  };
+  EXPECT_LT(at(glyph.width / 2, glyph.height / 2), 0);
+  EXPECT_GT(at(0, 0), 0);
+
+  FT_Library library;
+  FT_Face face;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  ASSERT_EQ(
+      FT_New_Memory_Face(library, (const FT_Byte*)bytes.data(), (FT_Long)bytes.size(), 0, &face),
+      0);
+  FT_Set_Pixel_Sizes(face, 0, 40);
+  u32 pairs = 0;
+  for (u32 left = 32; left <= 126; ++left) {
+    for (u32 right = 32; right <= 126; ++right) {
+      FT_Vector delta;
+      FT_Get_Kerning(face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right),
+                     FT_KERNING_UNFITTED, &delta);
+      EXPECT_EQ(tov_font_kerning(&font, left, right), (i32)delta.x) << left << " " << right;
+      pairs += delta.x != 0;
+    }
+  }
+  EXPECT_GT(pairs, 100u);  // the font has kerning to compare
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  // A file cut short is no font.
+  EXPECT_FALSE(tov_font_view(cooked.result.font.data, cooked.result.font.count - 1, &font));
+  font_cook_release(&cooked.result);
+}
+
+// Bad fonts and bad settings fail naming the file (and line).
+TEST(FontCook, FailuresNameTheFile) {
+  std::string bytes = read_file(kFont);
+  struct Case {
+    std::string font, settings, message;
+  } cases[] = {
+      {"not a font", "", "ui.ttf: is not a font FreeType reads\n"},
+      {bytes, "characters = [\"A\", \"\xe2\x98\x83\"]\n", "ui.ttf: has no glyph for U+2603\n"},
+      {bytes, "size = 32\nsizes = 2\n", "ui.ttf.toml:2: unknown setting 'sizes'"},
+      {bytes, "spread = 99\n", "ui.ttf.toml:1: 'spread' must be a whole number from 2 to 32\n"},
+  };
+  for (const Case& c : cases) {
+    Cooked cooked = cook(c.font, c.settings);
+    EXPECT_FALSE(cooked.ok);
+    EXPECT_EQ(cooked.messages().find(c.message), 0u) << cooked.messages();
+    font_cook_release(&cooked.result);
+  }
+}
