@@ -150,17 +150,21 @@ bool cook(FT_Library library, const FontCookRequest* request, const FontSettings
     pack(&glyphs, &width, &height);
     ZuArray<TovFontFileKerning> kerning = {};
     if (FT_HAS_KERNING(face)) {
+      ZuArray<FT_UInt> indices = {};
+      for (u32 i = 0; i < glyphs.count; ++i)
+        zu_array_push(&indices, FT_Get_Char_Index(face, glyphs.data[i].record.code_point));
       for (u32 a = 0; a < glyphs.count; ++a) {
-        FT_UInt left = FT_Get_Char_Index(face, glyphs.data[a].record.code_point);
         for (u32 b = 0; b < glyphs.count; ++b) {
           FT_Vector delta;
-          FT_UInt right = FT_Get_Char_Index(face, glyphs.data[b].record.code_point);
-          if (!FT_Get_Kerning(face, left, right, FT_KERNING_UNFITTED, &delta) && delta.x)
+          if (!FT_Get_Kerning(face, indices.data[a], indices.data[b], FT_KERNING_UNFITTED,
+                              &delta) &&
+              delta.x)
             zu_array_push(&kerning,
                           TovFontFileKerning{glyphs.data[a].record.code_point,
                                              glyphs.data[b].record.code_point, (i32)delta.x});
         }
       }
+      zu_array_destroy(&indices);
     }
     TovFontFileHeader header = {};
     memcpy(header.magic, TOV_FONT_MAGIC, 4);
