@@ -216,6 +216,34 @@ TEST(E2eModules, TexturesCookIntoKtx2) {
   remove(E2eTree::archive_path("e2e_textures.tov").c_str());
 }
 
+// A font cooks into an atlas through Ninja, with its folder's settings.
+TEST(E2eModules, FontsCookIntoAtlases) {
+  E2eTree tree;
+  ASSERT_EQ(run_shell("mkdir -p assets/ui && cp " +
+                          shell_quote(source_dir() +
+                                      "examples/assets/fonts/dejavu_sans_extralight.ttf") +
+                          " assets/ui/body.ttf",
+                      tree.root())
+                .status,
+            0);
+  tree.write("assets/ui/.font.toml", "size = 24\ncharacters = [\"0123456789\", \"48-57\"]\n");
+  ASSERT_EQ(tree.generate("e2e_fonts.tov", {"--tov-dir", "assets/", "--tov-rule-file",
+                                            "rules/font.ninja"})
+                .status,
+            0);
+  ProcessResult built = tree.ninja();
+  ASSERT_EQ(built.status, 0) << built.out;
+  {
+    OpenedArchive archive(E2eTree::archive_path("e2e_fonts.tov"));
+    TovFileInfo info = archive.file("ui/body.font");
+    TovFont font;
+    ASSERT_TRUE(tov_font_view(info.data, info.size, &font));
+    EXPECT_EQ(font.pixel_size, 24u);
+    EXPECT_EQ(font.glyph_count, 10u);  // the digits, named twice
+  }
+  remove(E2eTree::archive_path("e2e_fonts.tov").c_str());
+}
+
 TEST(E2eModules, UnknownEndingStillFails) {
   E2eTree tree;
   tree.write("assets/x.psd", "layers");
