@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "cook_request.h"
 #include "zu_array.h"
 
 // Adds "path:line: message\n" to messages (kept NUL-terminated); returns
@@ -27,3 +28,14 @@ bool settings_parse(const char* path, const char* text, u64 size, toml::table* t
 // A whole number between low and high from node into *out.
 bool settings_number(const toml::node& node, const char* key, i64 low, i64 high, i64* out,
                      const char* path, ZuArray<char>* messages);
+
+// Reads the files in order, each over what the ones before set, through
+// read (a kind's own reader: shader, texture, font); false at the first
+// that fails, its message in messages.
+template <class Settings, class Read>
+bool settings_read_files(const SettingsFile* files, u32 count, Settings* settings,
+                         ZuArray<char>* messages, Read read) {
+  for (u32 i = 0; i < count; ++i)
+    if (!read(files[i].path, files[i].text, files[i].size, settings, messages)) return false;
+  return true;
+}

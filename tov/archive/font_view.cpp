@@ -3,22 +3,21 @@
 // an archive, so their records are copied out one by one, never cast.
 #include <string.h>
 
+#include "format.h"
 #include "tov/tov_archive.h"
 #include "tov_font.h"
-#include "zu_sys.h"
 
 namespace {
 
 template <class T>
 T record(const void* table, u64 index) {
-  T value;
-  memcpy(&value, (const u8*)table + index * sizeof(T), sizeof(T));
-  return value;
+  return archive_load<T>(table, index * sizeof(T));
 }
 
-// Whether count records of size bytes fit at offset in a file of size bytes.
+// Whether count records of size bytes fit at offset in a file of size bytes
+// (count is a u32 and records are small: the product cannot overflow).
 bool fits(u64 offset, u64 count, u64 record_size, u64 size) {
-  return offset <= size && count <= (size - offset) / record_size;
+  return archive_range_ok(size, offset, count * record_size);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 //          directory blocks | directory table
 #pragma once
 
+#include <string.h>
+
 #include "zu_sys.h"
 
 // One built file in the catalogue: sorted by name hash, strictly increasing.
@@ -47,6 +49,20 @@ static_assert(sizeof(ArchiveEntry) == 56, "entries are 56 bytes");
 
 // File data and names are packed without padding, so the tables and blocks
 // after them may start at any byte: their records are read unaligned.
+
+// A record at any byte of a file (an archive, or a file packed in one): the
+// runtime copies records out and never casts an offset the file gave.
+template <class T>
+inline T archive_load(const void* base, u64 offset) {
+  T value;
+  memcpy((void*)&value, (const u8*)base + offset, sizeof(T));
+  return value;
+}
+
+// Whether length bytes at offset lie inside size bytes, without overflow.
+inline bool archive_range_ok(u64 size, u64 offset, u64 length) {
+  return offset <= size && length <= size - offset;
+}
 
 // A stored hash table: item count, slot count S = 4 x buckets, then S
 // slots. Bucket b owns slots 4b to 4b+3; key 0 marks a free slot.

@@ -4,23 +4,14 @@
 // an archive's file data at any alignment, so nothing is read as a record.
 #include <string.h>
 
+#include "format.h"
 #include "tov/tov_archive.h"
 #include "tov_texture.h"
-#include "zu_sys.h"
 
 namespace {
 
-u32 read32(const u8* at) {
-  u32 value;
-  memcpy(&value, at, sizeof(value));
-  return value;
-}
-
-u64 read64(const u8* at) {
-  u64 value;
-  memcpy(&value, at, sizeof(value));
-  return value;
-}
+u32 read32(const u8* at) { return archive_load<u32>(at, 0); }
+u64 read64(const u8* at) { return archive_load<u64>(at, 0); }
 
 // The block of the formats the tool writes: width, height, bytes.
 bool format_block(u32 vk_format, u32* block_x, u32* block_y, u32* bytes) {
@@ -82,7 +73,7 @@ bool tov_texture_view(const void* bytes, u64 size, TovTexture* out) {
     const u8* entry = file + kHeaderEnd + (u64)i * sizeof(TovKtx2Level);
     u64 offset = read64(entry + offsetof(TovKtx2Level, byte_offset));
     u64 length = read64(entry + offsetof(TovKtx2Level, byte_length));
-    if (offset > size || length > size - offset) return false;
+    if (!archive_range_ok(size, offset, length)) return false;
     u32 level_width = width >> i ? width >> i : 1;
     u32 level_height = height >> i ? height >> i : 1;
     if (known && length != (u64)((level_width + block_x - 1) / block_x) *

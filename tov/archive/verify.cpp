@@ -32,9 +32,7 @@ struct Check {
 
 template <class T>
 T load(const Check* check, u64 offset) {
-  T value;
-  memcpy((void*)&value, check->base + offset, sizeof(T));
-  return value;
+  return archive_load<T>(check->base, offset);
 }
 
 bool fault(Check* check, u64 offset, const char* what) {
@@ -45,7 +43,7 @@ bool fault(Check* check, u64 offset, const char* what) {
 }
 
 bool range_ok(const Check* check, u64 offset, u64 length) {
-  return offset <= check->size && length <= check->size - offset;
+  return archive_range_ok(check->size, offset, length);
 }
 
 // The entry offset value names an entry of this archive.

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "../font_cook.h"
+#include "cook_settings.h"
 #include "cook_text.h"
 #include "font_settings.h"
 #include "tov_font.h"
@@ -209,11 +210,8 @@ ZU_EXPORT bool font_cook_font(const FontCookRequest* request, FontCookResult* re
   *result = {};
   FontSettings settings;
   font_settings_init(&settings);
-  bool ok = true;
-  for (u32 i = 0; ok && i < request->settings_count; ++i) {
-    const SettingsFile* file = request->settings + i;
-    ok = font_settings_read(file->path, file->text, file->size, &settings, &result->messages);
-  }
+  bool ok = settings_read_files(request->settings, request->settings_count, &settings,
+                                &result->messages, font_settings_read);
   FT_Library library = nullptr;
   if (ok && FT_Init_FreeType(&library)) {
     fail(result, request->path, "cannot be read: FreeType does not start", "");

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "../texture_cook.h"
+#include "cook_settings.h"
 #include "cook_text.h"
 #include "ktx2_write.h"
 #include "texture_settings.h"
@@ -81,11 +82,9 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
   *result = {};
   TextureSettings settings;
   texture_settings_init(&settings);
-  for (u32 i = 0; i < request->settings_count; ++i) {
-    const SettingsFile* file = request->settings + i;
-    if (!texture_settings_read(file->path, file->text, file->size, &settings, &result->messages))
-      return false;
-  }
+  if (!settings_read_files(request->settings, request->settings_count, &settings, &result->messages,
+                           texture_settings_read))
+    return false;
   DecodedImage image;
   const char* error = nullptr;
   if (!decode_image(request->path, request->bytes, request->size, &image, &error)) {

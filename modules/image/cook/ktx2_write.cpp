@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Zlib
-// Written from the KTX 2.0 specification and the Khronos Data Format
-// specification 1.3 (its basic descriptor block).
+// The KTX 2.0 container as Khronos defines it, with one basic descriptor
+// block of the Khronos Data Format 1.3 describing the texels.
 #include "ktx2_write.h"
 
 #include <string.h>

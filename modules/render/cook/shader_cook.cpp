@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "../shader_cook.h"
+#include "cook_settings.h"
 #include "cook_text.h"
 #include "shader_settings.h"
 
@@ -185,12 +186,10 @@ ZU_EXPORT bool render_cook_shader(const ShaderCookRequest* request, ShaderCookRe
   *result = {};
   ShaderSettings settings;
   shader_settings_init(&settings);
-  for (u32 i = 0; i < request->settings_count; ++i) {
-    const SettingsFile* file = request->settings + i;
-    if (!shader_settings_read(file->path, file->text, file->size, &settings, &result->messages)) {
-      shader_settings_destroy(&settings);
-      return false;
-    }
+  if (!settings_read_files(request->settings, request->settings_count, &settings, &result->messages,
+                           shader_settings_read)) {
+    shader_settings_destroy(&settings);
+    return false;
   }
   shaderc_compiler_t compiler = shaderc_compiler_initialize();
   shaderc_compile_options_t options = shaderc_compile_options_initialize();
