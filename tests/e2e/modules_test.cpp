@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Zlib
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "e2e_tree.h"
 #include "tov/tov_archive.h"
 #include "tov/tov_build.h"
@@ -18,19 +20,19 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   struct File {
     const char* name;
     u16 type;
-  } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},  {"t/b.dds", TOV_TYPE_IMAGE},
-               {"s/c.wav", TOV_TYPE_AUDIO},  {"s/d.ogg", TOV_TYPE_AUDIO},
-               {"m/e.obj", TOV_TYPE_MODEL},  {"f/f.woff2", TOV_TYPE_FONT},
+  } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},       {"t/b.dds", TOV_TYPE_IMAGE},
+               {"s/c.wav", TOV_TYPE_AUDIO},       {"s/d.ogg", TOV_TYPE_AUDIO},
+               {"m/e.obj", TOV_TYPE_MODEL},       {"f/f.woff2", TOV_TYPE_FONT},
                {"r/g.frag.spv", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
-               {"e/i.toml", TOV_TYPE_ENTITY}, {"e/j.json", TOV_TYPE_ENTITY},
-               {"g/k.csv", TOV_TYPE_GAME},   {"g/l.txt", TOV_TYPE_GAME}};
+               {"e/i.toml", TOV_TYPE_ENTITY},     {"e/j.json", TOV_TYPE_ENTITY},
+               {"g/k.csv", TOV_TYPE_GAME},        {"g/l.txt", TOV_TYPE_GAME}};
   for (const File& file : files) tree.write(std::string("assets/") + file.name, "{ \"x\" : 1 }");
   // A shader stage is compiled: its source is a real one.
   run_shell("mv assets/r/g.frag.spv assets/r/g.frag", tree.root());
   tree.write("assets/r/g.frag", kFragment);
-  ProcessResult generated =
-      tree.generate("e2e_modules.tov", {"--tov-dir", "assets/", "--tov-rule-file",
-                                        "rules/entity.ninja", "rules/render.ninja"});
+  ProcessResult generated = tree.generate(
+      "e2e_modules.tov",
+      {"--tov-dir", "assets/", "--tov-rule-file", "rules/entity.ninja", "rules/render.ninja"});
   ASSERT_EQ(generated.status, 0) << generated.out << generated.err;
   EXPECT_EQ(generated.out.find("FAILED"), std::string::npos) << generated.out;
   ProcessResult built = tree.ninja();
@@ -54,34 +56,45 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
 TEST(E2eModules, BadJsonFailsWithItsPositionAndWritesNothing) {
   E2eTree tree;
   tree.write("assets/bad.json", "{\n  \"hp\": 10,,\n}");
-  ASSERT_EQ(tree.generate("e2e_json.tov", {"--tov-dir", "assets/", "--tov-rule-file",
-                                           "rules/entity.ninja"})
+  ASSERT_EQ(tree.generate("e2e_json.tov",
+                          {"--tov-dir", "assets/", "--tov-rule-file", "rules/entity.ninja"})
                 .status,
             0);
   ProcessResult built = tree.ninja();
   EXPECT_NE(built.status, 0);
-  EXPECT_NE(built.out.find("ERROR: " + tree.path("assets/bad.json") +
-                           ":2:12: expected a member name\n"),
-            std::string::npos)
+  EXPECT_NE(
+      built.out.find("ERROR: " + tree.path("assets/bad.json") + ":2:12: expected a member name\n"),
+      std::string::npos)
       << built.out;
   EXPECT_EQ(filesystem_get_attr(tree.path("out/i/bad.json").c_str()), 0u);
-  ProcessResult direct = run_shell(shell_quote(host_path()) +
-                                   " --tov-working-dir / --tov-sdk-dir / --tov-intermediate-dir i "
-                                   "--tov-command minify_json --tov-command-in-file bad.json "
-                                   "--tov-command-out-file out.json",
-                                   tree.path("assets"));
+  ProcessResult direct =
+      run_shell(shell_quote(host_path()) +
+                    " --tov-working-dir / --tov-sdk-dir / --tov-intermediate-dir i "
+                    "--tov-command minify_json --tov-command-in-file bad.json "
+                    "--tov-command-out-file out.json",
+                tree.path("assets"));
   EXPECT_EQ(direct.status, 255);
   EXPECT_EQ(direct.err, "ERROR: bad.json:2:12: expected a member name\n");
   EXPECT_EQ(filesystem_get_attr(tree.path("assets/out.json").c_str()), 0u);
 }
 
-// A stage compiles to SPIR-V with its includes (beside it and from the
-// SDK) in its depfile and its settings file as an input: changing either
-// rebuilds it, nothing else does; the settings file is not packed. A
-// broken shader or setting fails naming its file and line, and leaves the
-// last good output.
-TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
+// Shaders, textures and a font cook in one tree. Includes (beside a shader
+// and from the SDK) and settings files (a folder's and a file's own) are
+// inputs of exactly the steps they cover, and are never packed. Broken
+// sources and settings fail naming file and line and keep the last good
+// output.
+TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   E2eTree tree;
+  const std::string examples = source_dir() + "examples/assets/";
+  std::string copy = "mkdir -p assets/ui && cd assets && cp";
+  for (const char* name : {"leaf.png", "rock.jpg", "rock_n.png", "mask.tga"})
+    copy += " " + shell_quote(examples + "textures/" + name);
+  copy += " . && cp " + shell_quote(examples + "textures/leaf.png") + " ui/exit_normal.png";
+  copy += " && cp " + shell_quote(examples + "fonts/dejavu_sans_extralight.ttf") + " ui/body.ttf";
+  ASSERT_EQ(run_shell(copy, tree.root()).status, 0);
+  tree.write("assets/rock.jpg.toml", "format = \"astc\"\nastc_block = \"4x4\"\n");
+  tree.write("assets/.texture.toml", "mips = 3\nformat = \"rgba8\"\n");
+  tree.write("assets/ui/.font.toml", "size = 24\ncharacters = [\"0123456789\", \"48-57\"]\n");
   tree.write("assets/fx/common.glsl", "const float k = 0.5;\n");
   tree.write("assets/fx/tone.frag",
              "#version 450\n#include \"common.glsl\"\n#include <tov_color.glsl>\n"
@@ -89,101 +102,27 @@ TEST(E2eModules, ShadersCompileAndFollowTheirIncludes) {
              "void main() { color = vec4(tov_linear_to_srgb(vec3(k * SCALE)), 1.0); }\n");
   tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\n[defines]\nSCALE = 2\n");
   tree.write("assets/plain.vert", "#version 450\nvoid main() { gl_Position = vec4(0.0); }\n");
-  ASSERT_EQ(tree.generate("e2e_shaders.tov", {"--tov-dir", "assets/", "--tov-rule-file",
-                                              "rules/render.ninja"})
+  ASSERT_EQ(tree.generate("e2e_cooked.tov",
+                          {"--tov-dir", "assets/", "--tov-rule-file", "rules/render.ninja",
+                           "rules/image.ninja", "rules/font.ninja"})
                 .status,
             0);
   ProcessResult built = tree.ninja();
   ASSERT_EQ(built.status, 0) << built.out;
-  std::string spirv = read_file(tree.path("out/i/fx/tone.frag.spv"));
-  ASSERT_GE(spirv.size(), 20u);
-  EXPECT_EQ(spirv.substr(0, 4), std::string("\x03\x02\x23\x07", 4));  // the SPIR-V magic
-  {
-    OpenedArchive archive(E2eTree::archive_path("e2e_shaders.tov"));
-    EXPECT_EQ(archive.file("fx/tone.frag.spv").type, TOV_TYPE_RENDER);
-    EXPECT_EQ(archive.file("plain.vert.spv").type, TOV_TYPE_RENDER);
-    EXPECT_EQ(archive.files(0).size(), 4u);  // and all.fileinfo, common.glsl: no settings
-  }
-  EXPECT_NE(tree.ninja("-n").out.find("no work to do"), std::string::npos);
-  tree.write("assets/fx/common.glsl", "const float k = 0.25;\n");
-  tree.age("assets/fx/common.glsl", 5);
-  ProcessResult again = tree.ninja();
-  EXPECT_NE(again.out.find("SHADER '" + tree.path("out/i/fx/tone.frag.spv")), std::string::npos)
-      << again.out;
-  EXPECT_EQ(again.out.find("plain.vert.spv"), std::string::npos) << again.out;
-  std::string rebuilt = read_file(tree.path("out/i/fx/tone.frag.spv"));
-  EXPECT_NE(rebuilt, spirv);
-  tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\n[defines]\nSCALE = 3\n");
-  tree.age("assets/fx/tone.frag.toml", 5);
-  again = tree.ninja();
-  EXPECT_NE(again.out.find("SHADER '" + tree.path("out/i/fx/tone.frag.spv")), std::string::npos)
-      << again.out;
-  EXPECT_EQ(again.out.find("plain.vert.spv"), std::string::npos) << again.out;
-  EXPECT_NE(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);
-  rebuilt = read_file(tree.path("out/i/fx/tone.frag.spv"));
-
-  tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\noptimise = \"size\"\n");
-  tree.age("assets/fx/tone.frag.toml", 10);
-  ProcessResult misspelt = tree.ninja();
-  EXPECT_NE(misspelt.status, 0);
-  EXPECT_NE(misspelt.out.find(tree.path("assets/fx/tone.frag.toml") +
-                              ":2: unknown setting 'optimise'"),
-            std::string::npos)
-      << misspelt.out;
-  EXPECT_EQ(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);
-  tree.write("assets/fx/tone.frag.toml", "");
-  tree.age("assets/fx/tone.frag.toml", 15);
-
-  tree.write("assets/fx/tone.frag", "#version 450\nvoid main() {\n  vec4 x = nothing;\n}\n");
-  tree.age("assets/fx/tone.frag", 20);
-  ProcessResult broken = tree.ninja();
-  EXPECT_NE(broken.status, 0);
-  EXPECT_NE(broken.out.find(tree.path("assets/fx/tone.frag") +
-                            ":3: error: 'nothing' : undeclared identifier"),
-            std::string::npos)
-      << broken.out;
-  EXPECT_NE(broken.out.find("ERROR: Couldn't compile shader '" + tree.path("assets/fx/tone.frag")),
-            std::string::npos);
-  EXPECT_EQ(read_file(tree.path("out/i/fx/tone.frag.spv")), rebuilt);  // the last good one
-  remove(E2eTree::archive_path("e2e_shaders.tov").c_str());
-}
-
-// Images cook into textures with the formats their content calls for, or
-// their settings name; a settings change re-cooks that texture only, and an
-// image that does not decode fails naming its file.
-TEST(E2eModules, TexturesCookIntoKtx2) {
-  E2eTree tree;
-  const std::string textures = source_dir() + "examples/assets/textures/";
-  ASSERT_EQ(run_shell("mkdir -p assets && cp " + shell_quote(textures + "leaf.png") + " " +
-                          shell_quote(textures + "rock.jpg") + " " +
-                          shell_quote(textures + "rock_n.png") + " " +
-                          shell_quote(textures + "mask.tga") + " assets/ && mkdir assets/ui && cp " +
-                          shell_quote(textures + "leaf.png") + " assets/ui/exit_normal.png",
-                      tree.root())
-                .status,
-            0);
-  tree.write("assets/rock.jpg.toml", "format = \"astc\"\nastc_block = \"4x4\"\n");
-  // The folder's file applies to every texture there; a texture's own wins.
-  tree.write("assets/.texture.toml", "mips = 3\nformat = \"rgba8\"\n");
-  ASSERT_EQ(tree.generate("e2e_textures.tov", {"--tov-dir", "assets/", "--tov-rule-file",
-                                               "rules/image.ninja"})
-                .status,
-            0);
-  ProcessResult built = tree.ninja();
-  ASSERT_EQ(built.status, 0) << built.out;
-  struct Expected {
+  struct Texture {
     const char* name;
     u32 vk_format, width, height, levels;
-  } expected[] = {{"leaf.ktx2", TOV_VK_R8G8B8A8_SRGB, 128, 64, 3},
-                  {"rock.ktx2", TOV_VK_ASTC_4x4_UNORM + 1, 128, 128, 3},
+  } textures[] = {{"leaf.ktx2", TOV_VK_R8G8B8A8_SRGB, 128, 64, 3},        // the folder's settings
+                  {"rock.ktx2", TOV_VK_ASTC_4x4_UNORM + 1, 128, 128, 3},  // and its own
                   {"rock_n.ktx2", TOV_VK_R8G8B8A8_UNORM, 128, 128, 3},
                   {"mask.ktx2", TOV_VK_R8G8B8A8_UNORM, 64, 64, 3},
                   // Named like a normal map, a button in its normal state is colour.
                   {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8}};
   {
-    OpenedArchive archive(E2eTree::archive_path("e2e_textures.tov"));
-    EXPECT_EQ(archive.files(0).size(), 6u);  // and all.fileinfo: the settings are not packed
-    for (const Expected& e : expected) {
+    OpenedArchive archive(E2eTree::archive_path("e2e_cooked.tov"));
+    // Five textures, a font, two shaders, the include and all.fileinfo.
+    EXPECT_EQ(archive.files(0).size(), 10u);
+    for (const Texture& e : textures) {
       TovFileInfo info = archive.file(e.name);
       TovTexture texture;
       ASSERT_TRUE(tov_texture_view(info.data, info.size, &texture)) << e.name;
@@ -192,56 +131,67 @@ TEST(E2eModules, TexturesCookIntoKtx2) {
       EXPECT_EQ(texture.height, e.height) << e.name;
       EXPECT_EQ(texture.level_count, e.levels) << e.name;
     }
-  }
-  tree.write("assets/rock.jpg.toml", "format = \"bc1\"\n");
-  tree.age("assets/rock.jpg.toml", 5);
-  ProcessResult again = tree.ninja();
-  EXPECT_NE(again.out.find("TEXTURE '" + tree.path("out/i/rock.ktx2")), std::string::npos)
-      << again.out;
-  EXPECT_EQ(again.out.find("leaf.ktx2"), std::string::npos) << again.out;
-  EXPECT_EQ(again.out.find("mask.ktx2"), std::string::npos) << again.out;
-  tree.write("assets/.texture.toml", "mips = 2\n");
-  tree.age("assets/.texture.toml", 8);
-  again = tree.ninja();
-  for (const char* name : {"rock.ktx2", "leaf.ktx2", "rock_n.ktx2", "mask.ktx2"})
-    EXPECT_NE(again.out.find(name), std::string::npos) << name << again.out;
-
-  tree.write("assets/leaf.png", "not a png");
-  tree.age("assets/leaf.png", 12);
-  ProcessResult broken = tree.ninja();
-  EXPECT_NE(broken.status, 0);
-  EXPECT_NE(broken.out.find(tree.path("assets/leaf.png") + ": cannot be decoded: "),
-            std::string::npos)
-      << broken.out;
-  remove(E2eTree::archive_path("e2e_textures.tov").c_str());
-}
-
-// A font cooks into an atlas through Ninja, with its folder's settings.
-TEST(E2eModules, FontsCookIntoAtlases) {
-  E2eTree tree;
-  ASSERT_EQ(run_shell("mkdir -p assets/ui && cp " +
-                          shell_quote(source_dir() +
-                                      "examples/assets/fonts/dejavu_sans_extralight.ttf") +
-                          " assets/ui/body.ttf",
-                      tree.root())
-                .status,
-            0);
-  tree.write("assets/ui/.font.toml", "size = 24\ncharacters = [\"0123456789\", \"48-57\"]\n");
-  ASSERT_EQ(tree.generate("e2e_fonts.tov", {"--tov-dir", "assets/", "--tov-rule-file",
-                                            "rules/font.ninja"})
-                .status,
-            0);
-  ProcessResult built = tree.ninja();
-  ASSERT_EQ(built.status, 0) << built.out;
-  {
-    OpenedArchive archive(E2eTree::archive_path("e2e_fonts.tov"));
     TovFileInfo info = archive.file("ui/body.font");
     TovFont font;
     ASSERT_TRUE(tov_font_view(info.data, info.size, &font));
     EXPECT_EQ(font.pixel_size, 24u);
     EXPECT_EQ(font.glyph_count, 10u);  // the digits, named twice
+    info = archive.file("fx/tone.frag.spv");
+    EXPECT_EQ(std::string((const char*)info.data, 4), std::string("\x03\x02\x23\x07", 4));
+    EXPECT_EQ(archive.file("plain.vert.spv").type, TOV_TYPE_RENDER);
   }
-  remove(E2eTree::archive_path("e2e_fonts.tov").c_str());
+  EXPECT_NE(tree.ninja("-n").out.find("no work to do"), std::string::npos);
+
+  // Each change is made in turn; the outputs (under out/i/) listed as kept
+  // keep their bytes, and a step that fails keeps its output.
+  struct Change {
+    const char* path;
+    std::string content;
+    std::vector<std::string> rebuilt, kept;
+    std::string error;  // after the changed file's path
+  } changes[] = {
+      {"fx/common.glsl", "const float k = 0.25;\n", {"fx/tone.frag.spv"}, {"plain.vert.spv"}, ""},
+      {"fx/tone.frag.toml", "[defines]\nSCALE = 3\n", {"fx/tone.frag.spv"}, {"plain.vert.spv"}, ""},
+      {"rock.jpg.toml", "format = \"bc1\"\n", {"rock.ktx2"}, {"leaf.ktx2", "mask.ktx2"}, ""},
+      {".texture.toml",
+       "mips = 2\n",
+       {"rock.ktx2", "leaf.ktx2", "rock_n.ktx2", "mask.ktx2"},
+       {"ui/exit_normal.ktx2", "ui/body.font"},
+       ""},
+      {"fx/tone.frag.toml",
+       "optimise = \"size\"\n",
+       {},
+       {"fx/tone.frag.spv"},
+       ":1: unknown setting 'optimise'"},
+      {"fx/tone.frag.toml", "[defines]\nSCALE = 4\n", {"fx/tone.frag.spv"}, {}, ""},
+      {"fx/tone.frag",
+       "#version 450\nvoid main() {\n  vec4 x = nothing;\n}\n",
+       {},
+       {"fx/tone.frag.spv"},
+       ":3: error: 'nothing' : undeclared identifier"},
+      {"ui/exit_normal.png", "not a png", {}, {"ui/exit_normal.ktx2"}, ": cannot be decoded: "},
+  };
+  long seconds = 0;
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.path);
+    std::string path = std::string("assets/") + c.path;
+    std::vector<std::string> kept_bytes;
+    for (const std::string& name : c.kept)
+      kept_bytes.push_back(read_file(tree.path("out/i/" + name)));
+    tree.write(path, c.content);
+    tree.age(path, seconds += 5);
+    ProcessResult result = tree.ninja("-k 0");
+    EXPECT_EQ(result.status != 0, !c.error.empty()) << result.out;
+    if (!c.error.empty()) {
+      EXPECT_NE(result.out.find(tree.path(path) + c.error), std::string::npos) << result.out;
+    }
+    for (const std::string& name : c.rebuilt)
+      EXPECT_NE(result.out.find("'" + tree.path("out/i/" + name) + "'"), std::string::npos)
+          << name << result.out;
+    for (u32 i = 0; i < c.kept.size(); ++i)
+      EXPECT_EQ(read_file(tree.path("out/i/" + c.kept[i])), kept_bytes[i]) << c.kept[i];
+  }
+  remove(E2eTree::archive_path("e2e_cooked.tov").c_str());
 }
 
 TEST(E2eModules, UnknownEndingStillFails) {
@@ -249,5 +199,6 @@ TEST(E2eModules, UnknownEndingStillFails) {
   tree.write("assets/x.psd", "layers");
   ProcessResult result = tree.generate("e2e_unknown.tov", {"--tov-dir", "assets/"});
   EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(result.err, "ERROR: No rules found that matches filename 'assets/x.psd', aborting...\n");
+  EXPECT_EQ(result.err,
+            "ERROR: No rules found that matches filename 'assets/x.psd', aborting...\n");
 }
