@@ -5,7 +5,6 @@
 // image_cook.x86_64, loaded here, when a texture step runs.
 #include "cook_texture.h"
 
-#include "command_option.h"
 #include "engine_module.h"
 #include "texture_cook.h"
 
@@ -25,9 +24,6 @@ u32 cook_texture(CommandContext* context) {
   if (filesystem_file_write(context->outputs[0].file, result.ktx2.data, result.ktx2.count) !=
       result.ktx2.count)
     sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", context->outputs[0].path);
-  CommandOption* verbose = command_option_find("tov-verbose");
-  if (verbose && command_option_is_set(verbose->handle))
-    sys_printf("%s: %s\n", context->outputs[0].path, result.summary.data);
   release(&result);
   return 0;
 }

@@ -20,7 +20,6 @@ struct TextureCookRequest {
 struct TextureCookResult {
   ZuArray<u8> ktx2;        // the whole KTX 2.0 file
   ZuArray<char> messages;  // "file: message" lines, NUL-terminated when any
-  ZuArray<char> summary;   // "BC1 sRGB, 256x128, 9 levels", NUL-terminated
 };
 
 extern "C" {

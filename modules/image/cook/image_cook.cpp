@@ -60,20 +60,6 @@ void choose_defaults(const char* path, const DecodedImage* image, TextureSetting
                                                    : kFormatBc1;
 }
 
-void describe(const EncodeSettings* encode, const EncodedLevel* levels, u32 count, u64 bytes,
-              ZuArray<char>* summary) {
-  static const char* const kNames[] = {"BC1", "BC3", "BC4", "BC5", "ASTC", "RGBA8"};
-  static const char* const kSpaces[] = {"sRGB", "linear", "normal map"};
-  char line[160];
-  char block[16] = "";
-  if (encode->format == kFormatAstc)
-    snprintf(block, sizeof(block), " %ux%u", encode->block_x, encode->block_y);
-  snprintf(line, sizeof(line), "%s%s %s, %ux%u, %u levels, %llu bytes", kNames[encode->format],
-           block, kSpaces[encode->space], levels[0].width, levels[0].height, count,
-           (unsigned long long)bytes);
-  cook_add_text(summary, line);
-}
-
 }  // namespace
 
 extern "C" {
@@ -108,7 +94,6 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
   }
   if (ok) {
     ktx2_write(&settings.encode, levels.data, levels.count, &result->ktx2);
-    describe(&settings.encode, levels.data, levels.count, result->ktx2.count, &result->summary);
   } else {
     char line[1024];
     snprintf(line, sizeof(line), "%s: cannot be encoded: %s\n", request->path, error);
@@ -124,6 +109,5 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
 ZU_EXPORT void image_cook_release(TextureCookResult* result) {
   zu_array_destroy(&result->ktx2);
   zu_array_destroy(&result->messages);
-  zu_array_destroy(&result->summary);
 }
 }
