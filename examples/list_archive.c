@@ -111,6 +111,16 @@ int main(int argc, char** argv) {
              tov_font_kerning(&font, 'A', 'V') / 64.0);
     printf("\n");
   }
+  /* Cooked sounds: Ogg Opus for a decoder, or PCM to play as it is. */
+  for (uint64_t i = 0; i < count; ++i) {
+    TovSound sound;
+    if (files[i].type != TOV_TYPE_AUDIO || !tov_sound_view(files[i].data, files[i].size, &sound))
+      continue;
+    printf("sound %s: %s, %u channel%s, %u Hz, %.3f s, %llu bytes\n", files[i].name,
+           sound.codec == TOV_SOUND_OPUS ? "Opus" : "16-bit PCM", sound.channels,
+           sound.channels == 1 ? "" : "s", sound.sample_rate,
+           (double)sound.frame_count / sound.sample_rate, (unsigned long long)sound.size);
+  }
   free(files);
   tov_archive_destroy(set);
   return 0;

@@ -25,6 +25,18 @@ bool settings_choose(const toml::node& node, const char* key, const char* const*
 bool settings_parse(const char* path, const char* text, u64 size, toml::table* table,
                     ZuArray<char>* messages);
 
+// Parses text (the file at path) and hands each key to read(name, key,
+// node); false at a TOML error or at the first key read refuses.
+template <class Read>
+bool settings_read_keys(const char* path, const char* text, u64 size, ZuArray<char>* messages,
+                        Read read) {
+  toml::table table;
+  if (!settings_parse(path, text, size, &table, messages)) return false;
+  for (const auto& [key, node] : table)
+    if (!read(std::string(key.str()), key, node)) return false;
+  return true;
+}
+
 // A whole number between low and high from node into *out.
 bool settings_number(const toml::node& node, const char* key, i64 low, i64 high, i64* out,
                      const char* path, ZuArray<char>* messages);

@@ -43,6 +43,20 @@ void engine_module_register_rules(const char* const* endings, u32 count, const c
     engine_module_register_rule(endings[i], command, endings[i], type);
 }
 
+void engine_module_register_cooking(const char* command, RuleInvocationHandler handler,
+                                    const char* const* endings, u32 count,
+                                    const char* output_ending, u16 type,
+                                    const char* folder_settings) {
+  if (g_tov.register_rule_invocation)
+    g_tov.register_rule_invocation(command, handler, 1, 0, 0, nullptr, 0);
+  for (u32 i = 0; i < count; ++i) {
+    char settings[64];
+    sys_snprintf(settings, sizeof(settings), "%s.toml", endings[i]);
+    engine_module_register_rule(endings[i], command, output_ending, type, settings,
+                                folder_settings);
+  }
+}
+
 u32 engine_module_settings_files(const CommandContext* context, SettingsFile* out, u32 capacity) {
   u32 count = 0;
   for (u64 i = 1; i < context->input_count && count < capacity; ++i) {
@@ -63,4 +77,29 @@ void* engine_module_cook_function(const char* library, const char* function) {
   void* found = shared_shared_load_function(loaded, function);
   if (!found) sys_exit(-1, "ERROR: The cooking library '%s' lacks '%s'", library, function);
   return found;
+}
+
+u32 engine_module_cook(CommandContext* context, const char* command, const char* kind,
+                       const char* library, const char* cook, const char* release) {
+  if (context->input_count < 1 || context->input_count > 3 || context->output_count != 1)
+    sys_exit(-1, "'%s' expects a %s, its settings files if any, and one output", command, kind);
+  const CommandInput* input = context->inputs;
+  SettingsFile settings[2];
+  CookRequest request = {input->path, input->data.data, input->data.count, settings,
+                         engine_module_settings_files(context, settings, 2)};
+  CookResult result;
+  auto cook_function = (CookFunction)engine_module_cook_function(library, cook);
+  auto release_function = (CookRelease)engine_module_cook_function(library, release);
+  if (!cook_function(&request, &result))
+    sys_exit(-1, "%sERROR: Couldn't cook %s '%s'",
+             result.messages.count ? result.messages.data : "", kind, input->path);
+  // The tool's own flag: a module cannot register it a second time.
+  CommandOption* verbose = command_option_find("tov-verbose");
+  if (verbose && command_option_is_set(&verbose) && result.report.count)
+    sys_printf("%s", result.report.data);
+  if (filesystem_file_write(context->outputs[0].file, result.output.data, result.output.count) !=
+      result.output.count)
+    sys_exit(-1, "ERROR: Couldn't write '%s' (is the disk full?)", context->outputs[0].path);
+  release_function(&result);
+  return 0;
 }

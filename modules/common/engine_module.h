@@ -46,6 +46,21 @@ void engine_module_register_rule(const char* ending, const char* command, const 
                                  u16 type, const char* settings_suffix = nullptr,
                                  const char* folder_settings = nullptr);
 
+// A cooking command and its rules: each ending becomes output_ending
+// through command, with the folder's settings file (folder_settings) and
+// the source's own ("<name>.toml", as hero.png.toml) as extra inputs.
+void engine_module_register_cooking(const char* command, RuleInvocationHandler handler,
+                                    const char* const* endings, u32 count,
+                                    const char* output_ending, u16 type,
+                                    const char* folder_settings);
+template <u32 N>
+void engine_module_register_cooking(const char* command, RuleInvocationHandler handler,
+                                    const char* const (&endings)[N], const char* output_ending,
+                                    u16 type, const char* folder_settings) {
+  engine_module_register_cooking(command, handler, endings, N, output_ending, type,
+                                 folder_settings);
+}
+
 // A function of the module's cooking library (loaded on first use, by the
 // command that cooks, and kept); a missing library or function ends the
 // step with a message.
@@ -54,3 +69,10 @@ void* engine_module_cook_function(const char* library, const char* function);
 // The settings files a cooking command was given after its source, in the
 // order they apply (the folder's, then the source's own).
 u32 engine_module_settings_files(const CommandContext* context, SettingsFile* out, u32 capacity);
+
+// A whole cooking command: one source, its settings files if any, one
+// output, cooked by the function cook of library (release frees its
+// result). kind names the source in messages ("texture"); the library's
+// report is printed with --tov-verbose.
+u32 engine_module_cook(CommandContext* context, const char* command, const char* kind,
+                       const char* library, const char* cook, const char* release);

@@ -21,7 +21,7 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
     const char* name;
     u16 type;
   } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},       {"t/b.dds", TOV_TYPE_IMAGE},
-               {"s/c.wav", TOV_TYPE_AUDIO},       {"s/d.ogg", TOV_TYPE_AUDIO},
+               {"s/c.mp3", TOV_TYPE_AUDIO},       {"s/d.opus", TOV_TYPE_AUDIO},
                {"m/e.obj", TOV_TYPE_MODEL},       {"f/f.woff2", TOV_TYPE_FONT},
                {"r/g.frag.spv", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
                {"e/i.toml", TOV_TYPE_ENTITY},     {"e/j.json", TOV_TYPE_ENTITY},
@@ -78,7 +78,7 @@ TEST(E2eModules, BadJsonFailsWithItsPositionAndWritesNothing) {
   EXPECT_EQ(filesystem_get_attr(tree.path("assets/out.json").c_str()), 0u);
 }
 
-// Shaders, textures and a font cook in one tree. Includes (beside a shader
+// Shaders, textures, a font and sounds cook in one tree. Includes (beside a shader
 // and from the SDK) and settings files (a folder's and a file's own) are
 // inputs of exactly the steps they cover, and are never packed. Broken
 // sources and settings fail naming file and line and keep the last good
@@ -91,6 +91,8 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
     copy += " " + shell_quote(examples + "textures/" + name);
   copy += " . && cp " + shell_quote(examples + "textures/leaf.png") + " ui/exit_normal.png";
   copy += " && cp " + shell_quote(examples + "fonts/dejavu_sans_extralight.ttf") + " ui/body.ttf";
+  copy += " && mkdir sfx && cp " + shell_quote(examples + "sounds/chime.flac") + " " +
+          shell_quote(examples + "sounds/ui/click.wav") + " sfx/";
   ASSERT_EQ(run_shell(copy, tree.root()).status, 0);
   tree.write("assets/rock.jpg.toml", "format = \"astc\"\nastc_block = \"4x4\"\n");
   tree.write("assets/.texture.toml", "mips = 3\nformat = \"rgba8\"\n");
@@ -101,10 +103,12 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
              "layout(location = 0) out vec4 color;\n"
              "void main() { color = vec4(tov_linear_to_srgb(vec3(k * SCALE)), 1.0); }\n");
   tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\n[defines]\nSCALE = 2\n");
+  tree.write("assets/sfx/click.wav.toml", "mode = \"pcm\"\n");
+  tree.write("assets/sfx/.audio.toml", "bitrate = 48\n");
   tree.write("assets/plain.vert", "#version 450\nvoid main() { gl_Position = vec4(0.0); }\n");
   ASSERT_EQ(tree.generate("e2e_cooked.tov",
                           {"--tov-dir", "assets/", "--tov-rule-file", "rules/render.ninja",
-                           "rules/image.ninja", "rules/font.ninja"})
+                           "rules/image.ninja", "rules/font.ninja", "rules/audio.ninja"})
                 .status,
             0);
   ProcessResult built = tree.ninja();
@@ -120,8 +124,9 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
                   {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8}};
   {
     OpenedArchive archive(E2eTree::archive_path("e2e_cooked.tov"));
-    // Five textures, a font, two shaders, the include and all.fileinfo.
-    EXPECT_EQ(archive.files(0).size(), 10u);
+    // Five textures, a font, two sounds, two shaders, the include and
+    // all.fileinfo.
+    EXPECT_EQ(archive.files(0).size(), 12u);
     for (const Texture& e : textures) {
       TovFileInfo info = archive.file(e.name);
       TovTexture texture;
@@ -136,6 +141,21 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
     ASSERT_TRUE(tov_font_view(info.data, info.size, &font));
     EXPECT_EQ(font.pixel_size, 24u);
     EXPECT_EQ(font.glyph_count, 10u);  // the digits, named twice
+    struct Sound {
+      const char* name;
+      u32 codec, channels, rate;
+      u64 frames;
+    } sounds[] = {{"sfx/chime.opus", TOV_SOUND_OPUS, 2, 48000, 48000},
+                  {"sfx/click.opus", TOV_SOUND_PCM16, 1, 8000, 400}};
+    for (const Sound& e : sounds) {
+      info = archive.file(e.name);
+      TovSound sound;
+      ASSERT_TRUE(tov_sound_view(info.data, info.size, &sound)) << e.name;
+      EXPECT_EQ(sound.codec, e.codec) << e.name;
+      EXPECT_EQ(sound.channels, e.channels) << e.name;
+      EXPECT_EQ(sound.sample_rate, e.rate) << e.name;
+      EXPECT_EQ(sound.frame_count, e.frames) << e.name;
+    }
     info = archive.file("fx/tone.frag.spv");
     EXPECT_EQ(std::string((const char*)info.data, 4), std::string("\x03\x02\x23\x07", 4));
     EXPECT_EQ(archive.file("plain.vert.spv").type, TOV_TYPE_RENDER);
@@ -158,6 +178,11 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
        {"rock.ktx2", "leaf.ktx2", "rock_n.ktx2", "mask.ktx2"},
        {"ui/exit_normal.ktx2", "ui/body.font"},
        ""},
+      {"sfx/click.wav.toml",
+       "mode = \"pcm\"\nchannels = 2\n",
+       {"sfx/click.opus"},
+       {"sfx/chime.opus"},
+       ""},
       {"fx/tone.frag.toml",
        "optimise = \"size\"\n",
        {},
@@ -170,6 +195,11 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
        {"fx/tone.frag.spv"},
        ":3: error: 'nothing' : undeclared identifier"},
       {"ui/exit_normal.png", "not a png", {}, {"ui/exit_normal.ktx2"}, ": cannot be decoded: "},
+      {"sfx/chime.flac",
+       "fLaC, but cut",
+       {},
+       {"sfx/chime.opus"},
+       ": is not a sound libsndfile reads"},
   };
   long seconds = 0;
   for (const Change& c : changes) {

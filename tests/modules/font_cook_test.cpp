@@ -5,12 +5,11 @@
 
 #include <string>
 
-#include "font_cook.h"
+#include "cook_request.h"
 #include "test_support.h"
 #include "tov/tov_archive.h"
 
-extern "C" bool font_cook_font(const FontCookRequest* request, FontCookResult* result);
-extern "C" void font_cook_release(FontCookResult* result);
+extern "C" bool font_cook_font(const CookRequest* request, CookResult* result);
 
 namespace {
 
@@ -19,13 +18,13 @@ const std::string kFont =
 
 struct Cooked {
   bool ok;
-  FontCookResult result;
+  CookResult result;
   std::string messages() const { return result.messages.count ? result.messages.data : ""; }
 };
 
 Cooked cook(const std::string& bytes, const std::string& settings = "") {
   SettingsFile file = {"ui.ttf.toml", settings.data(), settings.size()};
-  FontCookRequest request = {"ui.ttf", (const u8*)bytes.data(), bytes.size(), &file,
+  CookRequest request = {"ui.ttf", (const u8*)bytes.data(), bytes.size(), &file,
                              settings.empty() ? 0u : 1u};
   Cooked cooked;
   cooked.ok = font_cook_font(&request, &cooked.result);
@@ -41,7 +40,7 @@ TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
   Cooked cooked = cook(bytes, "size = 40\nspread = 6\ncharacters = [\"32-126\", \"é\"]\n");
   ASSERT_TRUE(cooked.ok) << cooked.messages();
   TovFont font;
-  ASSERT_TRUE(tov_font_view(cooked.result.font.data, cooked.result.font.count, &font));
+  ASSERT_TRUE(tov_font_view(cooked.result.output.data, cooked.result.output.count, &font));
   EXPECT_EQ(font.pixel_size, 40u);
   EXPECT_EQ(font.glyph_count, 96u);
   for (u32 code = 32; code <= 126; ++code) {
@@ -81,8 +80,8 @@ TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
   FT_Done_Face(face);
   FT_Done_FreeType(library);
   // A file cut short is no font.
-  EXPECT_FALSE(tov_font_view(cooked.result.font.data, cooked.result.font.count - 1, &font));
-  font_cook_release(&cooked.result);
+  EXPECT_FALSE(tov_font_view(cooked.result.output.data, cooked.result.output.count - 1, &font));
+  cook_result_release(&cooked.result);
 }
 
 // Bad fonts and bad settings fail naming the file (and line).
@@ -100,6 +99,6 @@ TEST(FontCook, FailuresNameTheFile) {
     Cooked cooked = cook(c.font, c.settings);
     EXPECT_FALSE(cooked.ok);
     EXPECT_EQ(cooked.messages().find(c.message), 0u) << cooked.messages();
-    font_cook_release(&cooked.result);
+    cook_result_release(&cooked.result);
   }
 }

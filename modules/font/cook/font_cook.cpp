@@ -8,7 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../font_cook.h"
+#include "cook_request.h"
 #include "cook_settings.h"
 #include "cook_text.h"
 #include "font_settings.h"
@@ -21,7 +21,7 @@ struct Glyph {
   ZuArray<i8> distances;  // width x height, the file's sign and scale
 };
 
-void fail(FontCookResult* result, const char* path, const char* what, const char* detail) {
+void fail(CookResult* result, const char* path, const char* what, const char* detail) {
   char line[512];
   snprintf(line, sizeof(line), "%s: %s%s\n", path, what, detail);
   cook_add_text(&result->messages, line);
@@ -107,8 +107,8 @@ void put(ZuArray<u8>* out, const T& value) {
   memcpy(out->data + at, &value, sizeof(T));
 }
 
-bool cook(FT_Library library, const FontCookRequest* request, const FontSettings* settings,
-          FontCookResult* result) {
+bool cook(FT_Library library, const CookRequest* request, const FontSettings* settings,
+          CookResult* result) {
   FT_Face face;
   if (FT_New_Memory_Face(library, request->bytes, (FT_Long)request->size, 0, &face)) {
     fail(result, request->path, "is not a font FreeType reads", "");
@@ -182,16 +182,16 @@ bool cook(FT_Library library, const FontCookRequest* request, const FontSettings
     header.kerning_count = kerning.count;
     header.kerning_offset = header.glyph_offset + glyphs.count * (u32)sizeof(TovFontFileGlyph);
     header.atlas_offset = header.kerning_offset + kerning.count * (u32)sizeof(TovFontFileKerning);
-    put(&result->font, header);
-    for (u32 i = 0; i < glyphs.count; ++i) put(&result->font, glyphs.data[i].record);
-    for (u32 i = 0; i < kerning.count; ++i) put(&result->font, kerning.data[i]);
-    u64 atlas = result->font.count;
-    zu_array_resize(&result->font, atlas + (u64)width * height);
-    memset(result->font.data + atlas, 127, (u64)width * height);  // far outside
+    put(&result->output, header);
+    for (u32 i = 0; i < glyphs.count; ++i) put(&result->output, glyphs.data[i].record);
+    for (u32 i = 0; i < kerning.count; ++i) put(&result->output, kerning.data[i]);
+    u64 atlas = result->output.count;
+    zu_array_resize(&result->output, atlas + (u64)width * height);
+    memset(result->output.data + atlas, 127, (u64)width * height);  // far outside
     for (u32 i = 0; i < glyphs.count; ++i) {
       const Glyph* glyph = glyphs.data + i;
       for (u32 y = 0; y < glyph->record.height; ++y)
-        memcpy(result->font.data + atlas + (u64)(glyph->record.y + y) * width + glyph->record.x,
+        memcpy(result->output.data + atlas + (u64)(glyph->record.y + y) * width + glyph->record.x,
                glyph->distances.data + (u64)y * glyph->record.width, glyph->record.width);
     }
     zu_array_destroy(&kerning);
@@ -206,7 +206,7 @@ bool cook(FT_Library library, const FontCookRequest* request, const FontSettings
 
 extern "C" {
 
-ZU_EXPORT bool font_cook_font(const FontCookRequest* request, FontCookResult* result) {
+ZU_EXPORT bool font_cook_font(const CookRequest* request, CookResult* result) {
   *result = {};
   FontSettings settings;
   font_settings_init(&settings);
@@ -227,8 +227,5 @@ ZU_EXPORT bool font_cook_font(const FontCookRequest* request, FontCookResult* re
   return ok;
 }
 
-ZU_EXPORT void font_cook_release(FontCookResult* result) {
-  zu_array_destroy(&result->font);
-  zu_array_destroy(&result->messages);
-}
+ZU_EXPORT void font_cook_release(CookResult* result) { cook_result_release(result); }
 }

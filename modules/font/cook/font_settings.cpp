@@ -71,28 +71,27 @@ void font_settings_destroy(FontSettings* settings) { zu_array_destroy(&settings-
 
 bool font_settings_read(const char* path, const char* text, u64 size, FontSettings* settings,
                         ZuArray<char>* messages) {
-  toml::table table;
-  if (!settings_parse(path, text, size, &table, messages)) return false;
-  for (const auto& [key, node] : table) {
-    std::string name(key.str());
-    i64 number = 0;
-    bool ok;
-    if (name == "size") {
-      ok = settings_number(node, "size", 8, 256, &number, path, messages);
-      settings->size = (u32)number;
-    } else if (name == "spread") {
-      ok = settings_number(node, "spread", 2, 32, &number, path, messages);
-      settings->spread = (u32)number;
-    } else if (name == "characters") {
-      ok = node.as_array()
-               ? read_characters(*node.as_array(), settings, path, messages)
-               : settings_fail(messages, path, key.source().begin.line,
-                               "'characters' must be a list such as [\"32-126\", \"€\"]");
-    } else {
-      ok = settings_fail(messages, path, key.source().begin.line,
-                         "unknown setting '" + name + "' (fonts know size, spread, characters)");
-    }
-    if (!ok) return false;
-  }
-  return true;
+  return settings_read_keys(
+      path, text, size, messages,
+      [&](const std::string& name, const toml::key& key, const toml::node& node) {
+        i64 number = 0;
+        bool ok;
+        if (name == "size") {
+          ok = settings_number(node, "size", 8, 256, &number, path, messages);
+          settings->size = (u32)number;
+        } else if (name == "spread") {
+          ok = settings_number(node, "spread", 2, 32, &number, path, messages);
+          settings->spread = (u32)number;
+        } else if (name == "characters") {
+          ok = node.as_array()
+                   ? read_characters(*node.as_array(), settings, path, messages)
+                   : settings_fail(messages, path, key.source().begin.line,
+                                   "'characters' must be a list such as [\"32-126\", \"€\"]");
+        } else {
+          ok =
+              settings_fail(messages, path, key.source().begin.line,
+                            "unknown setting '" + name + "' (fonts know size, spread, characters)");
+        }
+        return ok;
+      });
 }

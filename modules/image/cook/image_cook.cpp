@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../texture_cook.h"
+#include "cook_request.h"
 #include "cook_settings.h"
 #include "cook_text.h"
 #include "ktx2_write.h"
@@ -64,7 +64,7 @@ void choose_defaults(const char* path, const DecodedImage* image, TextureSetting
 
 extern "C" {
 
-ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCookResult* result) {
+ZU_EXPORT bool image_cook_texture(const CookRequest* request, CookResult* result) {
   *result = {};
   TextureSettings settings;
   texture_settings_init(&settings);
@@ -93,7 +93,7 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
     ok = encode_level(mips.data + i, &settings.encode, &level->bytes, &error);
   }
   if (ok) {
-    ktx2_write(&settings.encode, levels.data, levels.count, &result->ktx2);
+    ktx2_write(&settings.encode, levels.data, levels.count, &result->output);
   } else {
     char line[1024];
     snprintf(line, sizeof(line), "%s: cannot be encoded: %s\n", request->path, error);
@@ -106,8 +106,5 @@ ZU_EXPORT bool image_cook_texture(const TextureCookRequest* request, TextureCook
   return ok;
 }
 
-ZU_EXPORT void image_cook_release(TextureCookResult* result) {
-  zu_array_destroy(&result->ktx2);
-  zu_array_destroy(&result->messages);
-}
+ZU_EXPORT void image_cook_release(CookResult* result) { cook_result_release(result); }
 }

@@ -40,44 +40,42 @@ void texture_settings_init(TextureSettings* settings) {
 
 bool texture_settings_read(const char* path, const char* text, u64 size, TextureSettings* settings,
                            ZuArray<char>* messages) {
-  toml::table table;
-  if (!settings_parse(path, text, size, &table, messages)) return false;
-  for (const auto& [key, node] : table) {
-    std::string name(key.str());
-    u32 choice = 0;
-    i64 number = 0;
-    bool ok = true;
-    if (name == "format") {
-      ok = settings_choose(node, "format", kFormats, 6, &choice, path, messages);
-      settings->encode.format = (TextureFormat)choice;
-      settings->format_given = true;
-    } else if (name == "space") {
-      ok = settings_choose(node, "space", kSpaces, 3, &choice, path, messages);
-      settings->encode.space = (TextureSpace)choice;
-      settings->space_given = true;
-    } else if (name == "mips") {
-      ok = settings_number(node, "mips", 0, 15, &number, path, messages);
-      settings->mips = (u32)number;
-    } else if (name == "max_size") {
-      ok = settings_number(node, "max_size", 0, 16384, &number, path, messages);
-      settings->max_size = (u32)number;
-    } else if (name == "astc_block") {
-      ok = settings_choose(node, "astc_block", kBlocks, 8, &choice, path, messages);
-      settings->encode.block_x = kBlockSizes[choice][0];
-      settings->encode.block_y = kBlockSizes[choice][1];
-    } else if (name == "astc_quality") {
-      ok = settings_choose(node, "astc_quality", kQualities, 5, &choice, path, messages);
-      settings->encode.astc_quality = kQualityValues[choice];
-    } else if (name == "bc_quality") {
-      ok = settings_choose(node, "bc_quality", kBcQualities, 3, &settings->encode.bc_quality, path,
-                           messages);
-    } else {
-      ok = settings_fail(messages, path, key.source().begin.line,
-                         "unknown setting '" + name +
-                             "' (textures know format, space, mips, max_size, astc_block, "
-                             "astc_quality, bc_quality)");
-    }
-    if (!ok) return false;
-  }
-  return true;
+  return settings_read_keys(
+      path, text, size, messages,
+      [&](const std::string& name, const toml::key& key, const toml::node& node) {
+        u32 choice = 0;
+        i64 number = 0;
+        bool ok = true;
+        if (name == "format") {
+          ok = settings_choose(node, "format", kFormats, 6, &choice, path, messages);
+          settings->encode.format = (TextureFormat)choice;
+          settings->format_given = true;
+        } else if (name == "space") {
+          ok = settings_choose(node, "space", kSpaces, 3, &choice, path, messages);
+          settings->encode.space = (TextureSpace)choice;
+          settings->space_given = true;
+        } else if (name == "mips") {
+          ok = settings_number(node, "mips", 0, 15, &number, path, messages);
+          settings->mips = (u32)number;
+        } else if (name == "max_size") {
+          ok = settings_number(node, "max_size", 0, 16384, &number, path, messages);
+          settings->max_size = (u32)number;
+        } else if (name == "astc_block") {
+          ok = settings_choose(node, "astc_block", kBlocks, 8, &choice, path, messages);
+          settings->encode.block_x = kBlockSizes[choice][0];
+          settings->encode.block_y = kBlockSizes[choice][1];
+        } else if (name == "astc_quality") {
+          ok = settings_choose(node, "astc_quality", kQualities, 5, &choice, path, messages);
+          settings->encode.astc_quality = kQualityValues[choice];
+        } else if (name == "bc_quality") {
+          ok = settings_choose(node, "bc_quality", kBcQualities, 3, &settings->encode.bc_quality,
+                               path, messages);
+        } else {
+          ok = settings_fail(messages, path, key.source().begin.line,
+                             "unknown setting '" + name +
+                                 "' (textures know format, space, mips, max_size, astc_block, "
+                                 "astc_quality, bc_quality)");
+        }
+        return ok;
+      });
 }

@@ -87,26 +87,25 @@ void shader_settings_destroy(ShaderSettings* settings) {
 
 bool shader_settings_read(const char* path, const char* text, u64 size, ShaderSettings* settings,
                           ZuArray<char>* messages) {
-  toml::table table;
-  if (!settings_parse(path, text, size, &table, messages)) return false;
-  for (const auto& [key, node] : table) {
-    std::string name(key.str());
-    bool ok;
-    if (name == "optimize") {
-      ok = settings_choose(node, "optimize", kOptimizeNames, 3, (u32*)&settings->optimize, path,
-                           messages);
-    } else if (name == "target") {
-      ok =
-          settings_choose(node, "target", kTargetNames, 5, (u32*)&settings->target, path, messages);
-    } else if (name == "defines") {
-      ok = node.as_table() ? read_defines(*node.as_table(), settings, path, messages)
-                           : settings_fail(messages, path, key.source().begin.line,
-                                           "'defines' must be a table");
-    } else {
-      ok = settings_fail(messages, path, key.source().begin.line,
-                         "unknown setting '" + name + "' (shaders know optimize, target, defines)");
-    }
-    if (!ok) return false;
-  }
-  return true;
+  return settings_read_keys(
+      path, text, size, messages,
+      [&](const std::string& name, const toml::key& key, const toml::node& node) {
+        bool ok;
+        if (name == "optimize") {
+          ok = settings_choose(node, "optimize", kOptimizeNames, 3, (u32*)&settings->optimize, path,
+                               messages);
+        } else if (name == "target") {
+          ok = settings_choose(node, "target", kTargetNames, 5, (u32*)&settings->target, path,
+                               messages);
+        } else if (name == "defines") {
+          ok = node.as_table() ? read_defines(*node.as_table(), settings, path, messages)
+                               : settings_fail(messages, path, key.source().begin.line,
+                                               "'defines' must be a table");
+        } else {
+          ok = settings_fail(
+              messages, path, key.source().begin.line,
+              "unknown setting '" + name + "' (shaders know optimize, target, defines)");
+        }
+        return ok;
+      });
 }

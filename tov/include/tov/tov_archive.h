@@ -313,6 +313,29 @@ TOV_API bool tov_font_glyph(const TovFont* font, uint32_t code_point, TovFontGly
 /* The kerning of a pair in 26.6 (binary search); 0 for a pair without. */
 TOV_API int32_t tov_font_kerning(const TovFont* font, uint32_t left, uint32_t right);
 
+/* ---- sounds --------------------------------------------------------------- */
+
+typedef enum TovSoundCodec {
+  TOV_SOUND_PCM16 = 1, /* data: interleaved signed 16-bit samples, little-endian */
+  TOV_SOUND_OPUS = 2   /* data: the whole Ogg Opus stream, for a decoder */
+} TovSoundCodec;
+
+typedef struct TovSound {
+  uint32_t codec; /* a TovSoundCodec */
+  uint32_t channels;
+  uint32_t sample_rate; /* of the decoded samples: 48000 for Opus */
+  uint64_t frame_count; /* samples per channel, once decoded */
+  uint32_t pre_skip;    /* Opus: decoded samples to drop at the start */
+  const void* data;     /* any alignment */
+  uint64_t size;
+} TovSound;
+
+/* Views a cooked sound (a .opus file's bytes, any alignment) in place: its
+ * PCM samples, or the Ogg Opus stream with its length from the last page.
+ * False unless the header and data lie inside size. sdk/include/tov_sound.h
+ * gives the layout. */
+TOV_API bool tov_sound_view(const void* bytes, uint64_t size, TovSound* out);
+
 /* ---- names and hashes ------------------------------------------------------ */
 
 /* The 64-bit hash archives use for names and contents (XXH3-64, seed 0):
