@@ -121,6 +121,17 @@ int main(int argc, char** argv) {
            sound.channels == 1 ? "" : "s", sound.sample_rate,
            (double)sound.frame_count / sound.sample_rate, (unsigned long long)sound.size);
   }
+  /* Cooked meshes: buffers to upload as they are, levels of detail. */
+  for (uint64_t i = 0; i < count; ++i) {
+    TovMesh mesh;
+    if (files[i].type != TOV_TYPE_MODEL || !tov_mesh_view(files[i].data, files[i].size, &mesh))
+      continue;
+    printf("mesh %s: %u vertices of %u bytes, %u-bit indices, radius %.2f, triangles by level",
+           files[i].name, mesh.vertex_count, mesh.vertex_stride, mesh.index_size * 8, mesh.radius);
+    for (uint32_t l = 0; l < mesh.lod_count; ++l)
+      printf(" %u", mesh.lods[l].index_count / 3);
+    printf("\n");
+  }
   free(files);
   tov_archive_destroy(set);
   return 0;

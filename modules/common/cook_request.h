@@ -4,6 +4,8 @@
 // compiler has its own (stages, include folders, a depfile).
 #pragma once
 
+#include <string.h>
+
 #include "zu_array.h"
 
 // One settings file: its path (for messages) and its bytes. Files are read
@@ -39,4 +41,12 @@ inline void cook_result_release(CookResult* result) {
   zu_array_destroy(&result->output);
   zu_array_destroy(&result->messages);
   zu_array_destroy(&result->report);
+}
+
+// Appends a record's bytes to a cooked file (little-endian, as the machine).
+template <class T>
+void cook_put(ZuArray<u8>* out, const T& value) {
+  u64 at = out->count;
+  zu_array_resize(out, at + sizeof(T));
+  memcpy(out->data + at, &value, sizeof(T));
 }

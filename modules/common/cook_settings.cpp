@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Zlib
 #include "cook_settings.h"
 
+#include <stdio.h>
+
 #include "cook_text.h"
 
 bool settings_fail(ZuArray<char>* messages, const char* path, u32 line,
@@ -45,5 +47,28 @@ bool settings_number(const toml::node& node, const char* key, i64 low, i64 high,
                          "'" + std::string(key) + "' must be a whole number from " +
                              std::to_string(low) + " to " + std::to_string(high));
   *out = number->get();
+  return true;
+}
+
+bool settings_real(const toml::node& node, const char* key, double low, double high, double* out,
+                   const char* path, ZuArray<char>* messages) {
+  std::optional<double> number = node.value<double>();  // an integer converts too
+  if (!number || !(*number >= low && *number <= high)) {
+    char range[96];
+    snprintf(range, sizeof(range), " must be a number from %g to %g", low, high);
+    return settings_fail(messages, path, node.source().begin.line,
+                         "'" + std::string(key) + "'" + range);
+  }
+  *out = *number;
+  return true;
+}
+
+bool settings_flag(const toml::node& node, const char* key, bool* out, const char* path,
+                   ZuArray<char>* messages) {
+  const toml::value<bool>* flag = node.as_boolean();
+  if (!flag)
+    return settings_fail(messages, path, node.source().begin.line,
+                         "'" + std::string(key) + "' must be true or false");
+  *out = flag->get();
   return true;
 }

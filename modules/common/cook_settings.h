@@ -25,6 +25,14 @@ bool settings_choose(const toml::node& node, const char* key, const char* const*
 bool settings_parse(const char* path, const char* text, u64 size, toml::table* table,
                     ZuArray<char>* messages);
 
+// A number (whole or not) between low and high from node into *out.
+bool settings_real(const toml::node& node, const char* key, double low, double high, double* out,
+                   const char* path, ZuArray<char>* messages);
+
+// true or false from node into *out.
+bool settings_flag(const toml::node& node, const char* key, bool* out, const char* path,
+                   ZuArray<char>* messages);
+
 // Parses text (the file at path) and hands each key to read(name, key,
 // node); false at a TOML error or at the first key read refuses.
 template <class Read>

@@ -20,12 +20,12 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   struct File {
     const char* name;
     u16 type;
-  } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},       {"t/b.dds", TOV_TYPE_IMAGE},
-               {"s/c.mp3", TOV_TYPE_AUDIO},       {"s/d.opus", TOV_TYPE_AUDIO},
-               {"m/e.obj", TOV_TYPE_MODEL},       {"f/f.woff2", TOV_TYPE_FONT},
-               {"r/g.frag.spv", TOV_TYPE_RENDER}, {"r/h.hlsl", TOV_TYPE_RENDER},
-               {"e/i.toml", TOV_TYPE_ENTITY},     {"e/j.json", TOV_TYPE_ENTITY},
-               {"g/k.csv", TOV_TYPE_GAME},        {"g/l.txt", TOV_TYPE_GAME}};
+  } files[] = {{"t/a.bmp", TOV_TYPE_IMAGE},   {"t/b.dds", TOV_TYPE_IMAGE},
+               {"s/c.mp3", TOV_TYPE_AUDIO},   {"s/d.opus", TOV_TYPE_AUDIO},
+               {"f/f.woff2", TOV_TYPE_FONT},  {"r/g.frag.spv", TOV_TYPE_RENDER},
+               {"r/h.hlsl", TOV_TYPE_RENDER}, {"e/i.toml", TOV_TYPE_ENTITY},
+               {"e/j.json", TOV_TYPE_ENTITY}, {"g/k.csv", TOV_TYPE_GAME},
+               {"g/l.txt", TOV_TYPE_GAME}};
   for (const File& file : files) tree.write(std::string("assets/") + file.name, "{ \"x\" : 1 }");
   // A shader stage is compiled: its source is a real one.
   run_shell("mv assets/r/g.frag.spv assets/r/g.frag", tree.root());
@@ -78,7 +78,7 @@ TEST(E2eModules, BadJsonFailsWithItsPositionAndWritesNothing) {
   EXPECT_EQ(filesystem_get_attr(tree.path("assets/out.json").c_str()), 0u);
 }
 
-// Shaders, textures, a font and sounds cook in one tree. Includes (beside a shader
+// Shaders, textures, a font, sounds and meshes cook in one tree. Includes (beside a shader
 // and from the SDK) and settings files (a folder's and a file's own) are
 // inputs of exactly the steps they cover, and are never packed. Broken
 // sources and settings fail naming file and line and keep the last good
@@ -93,6 +93,8 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   copy += " && cp " + shell_quote(examples + "fonts/dejavu_sans_extralight.ttf") + " ui/body.ttf";
   copy += " && mkdir sfx && cp " + shell_quote(examples + "sounds/chime.flac") + " " +
           shell_quote(examples + "sounds/ui/click.wav") + " sfx/";
+  copy += " && mkdir props && cp " + shell_quote(examples + "models/rock.glb") + " " +
+          shell_quote(examples + "models/crate.obj") + " props/";
   ASSERT_EQ(run_shell(copy, tree.root()).status, 0);
   tree.write("assets/rock.jpg.toml", "format = \"astc\"\nastc_block = \"4x4\"\n");
   tree.write("assets/.texture.toml", "mips = 3\nformat = \"rgba8\"\n");
@@ -105,10 +107,13 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   tree.write("assets/fx/tone.frag.toml", "optimize = \"none\"\n[defines]\nSCALE = 2\n");
   tree.write("assets/sfx/click.wav.toml", "mode = \"pcm\"\n");
   tree.write("assets/sfx/.audio.toml", "bitrate = 48\n");
+  tree.write("assets/props/.mesh.toml", "lod_count = 2\n");
+  tree.write("assets/props/crate.obj.toml", "quantize = true\n");
   tree.write("assets/plain.vert", "#version 450\nvoid main() { gl_Position = vec4(0.0); }\n");
   ASSERT_EQ(tree.generate("e2e_cooked.tov",
                           {"--tov-dir", "assets/", "--tov-rule-file", "rules/render.ninja",
-                           "rules/image.ninja", "rules/font.ninja", "rules/audio.ninja"})
+                           "rules/image.ninja", "rules/font.ninja", "rules/audio.ninja",
+                           "rules/model.ninja"})
                 .status,
             0);
   ProcessResult built = tree.ninja();
@@ -124,9 +129,9 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
                   {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8}};
   {
     OpenedArchive archive(E2eTree::archive_path("e2e_cooked.tov"));
-    // Five textures, a font, two sounds, two shaders, the include and
-    // all.fileinfo.
-    EXPECT_EQ(archive.files(0).size(), 12u);
+    // Five textures, a font, two sounds, two meshes, two shaders, the
+    // include and all.fileinfo.
+    EXPECT_EQ(archive.files(0).size(), 14u);
     for (const Texture& e : textures) {
       TovFileInfo info = archive.file(e.name);
       TovTexture texture;
@@ -156,6 +161,18 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
       EXPECT_EQ(sound.sample_rate, e.rate) << e.name;
       EXPECT_EQ(sound.frame_count, e.frames) << e.name;
     }
+    struct Mesh {
+      const char* name;
+      u32 stride, levels, triangles;
+    } meshes[] = {{"props/rock.mesh", 32, 2, 1280}, {"props/crate.mesh", 12, 1, 12}};
+    for (const Mesh& e : meshes) {
+      info = archive.file(e.name);
+      TovMesh mesh;
+      ASSERT_TRUE(tov_mesh_view(info.data, info.size, &mesh)) << e.name;
+      EXPECT_EQ(mesh.vertex_stride, e.stride) << e.name;
+      EXPECT_EQ(mesh.lod_count, e.levels) << e.name;
+      EXPECT_EQ(mesh.lods[0].index_count, e.triangles * 3) << e.name;
+    }
     info = archive.file("fx/tone.frag.spv");
     EXPECT_EQ(std::string((const char*)info.data, 4), std::string("\x03\x02\x23\x07", 4));
     EXPECT_EQ(archive.file("plain.vert.spv").type, TOV_TYPE_RENDER);
@@ -183,6 +200,11 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
        {"sfx/click.opus"},
        {"sfx/chime.opus"},
        ""},
+      {"props/.mesh.toml",
+       "lod_count = 4\n",
+       {"props/rock.mesh", "props/crate.mesh"},
+       {"sfx/chime.opus"},
+       ""},
       {"fx/tone.frag.toml",
        "optimise = \"size\"\n",
        {},
@@ -200,6 +222,7 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
        {},
        {"sfx/chime.opus"},
        ": is not a sound libsndfile reads"},
+      {"props/rock.glb", "glTF, but cut", {}, {"props/rock.mesh"}, ": cannot be imported: "},
   };
   long seconds = 0;
   for (const Change& c : changes) {

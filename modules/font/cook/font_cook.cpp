@@ -100,13 +100,6 @@ void pack(ZuArray<Glyph>* glyphs, u32* atlas_width, u32* atlas_height) {
   zu_array_destroy(&order);
 }
 
-template <class T>
-void put(ZuArray<u8>* out, const T& value) {
-  u64 at = out->count;
-  zu_array_resize(out, at + sizeof(T));
-  memcpy(out->data + at, &value, sizeof(T));
-}
-
 bool cook(FT_Library library, const CookRequest* request, const FontSettings* settings,
           CookResult* result) {
   FT_Face face;
@@ -182,9 +175,9 @@ bool cook(FT_Library library, const CookRequest* request, const FontSettings* se
     header.kerning_count = kerning.count;
     header.kerning_offset = header.glyph_offset + glyphs.count * (u32)sizeof(TovFontFileGlyph);
     header.atlas_offset = header.kerning_offset + kerning.count * (u32)sizeof(TovFontFileKerning);
-    put(&result->output, header);
-    for (u32 i = 0; i < glyphs.count; ++i) put(&result->output, glyphs.data[i].record);
-    for (u32 i = 0; i < kerning.count; ++i) put(&result->output, kerning.data[i]);
+    cook_put(&result->output, header);
+    for (u32 i = 0; i < glyphs.count; ++i) cook_put(&result->output, glyphs.data[i].record);
+    for (u32 i = 0; i < kerning.count; ++i) cook_put(&result->output, kerning.data[i]);
     u64 atlas = result->output.count;
     zu_array_resize(&result->output, atlas + (u64)width * height);
     memset(result->output.data + atlas, 127, (u64)width * height);  // far outside

@@ -336,6 +336,36 @@ typedef struct TovSound {
  * gives the layout. */
 TOV_API bool tov_sound_view(const void* bytes, uint64_t size, TovSound* out);
 
+/* ---- meshes --------------------------------------------------------------- */
+
+typedef struct TovMeshAttribute {
+  uint32_t semantic;  /* 0 position, 1 normal, 2 texture coordinates */
+  uint32_t vk_format; /* a VkFormat; sdk/include/tov_mesh.h lists the tool's */
+  uint32_t offset;    /* bytes into a vertex */
+} TovMeshAttribute;
+
+typedef struct TovMeshLod {
+  uint32_t first_index, index_count; /* a range of the index buffer */
+  float error; /* how far from level 0, in the source's units */
+} TovMeshLod;
+
+typedef struct TovMesh {
+  uint32_t vertex_count, vertex_stride, attribute_count;
+  uint32_t index_count, index_size; /* 2 or 4 bytes an index */
+  uint32_t lod_count;
+  TovMeshAttribute attributes[4];
+  TovMeshLod lods[8]; /* level 0 is the full mesh */
+  float bounds_min[3], bounds_max[3], center[3], radius;
+  const void* vertices; /* ready for upload; any alignment */
+  const void* indices;
+} TovMesh;
+
+/* Views a cooked mesh (a .mesh file's bytes, any alignment) in place; false
+ * unless its tables and buffers lie inside size, every attribute inside a
+ * vertex and every level inside the index buffer. sdk/include/tov_mesh.h
+ * gives the layout. */
+TOV_API bool tov_mesh_view(const void* bytes, uint64_t size, TovMesh* out);
+
 /* ---- names and hashes ------------------------------------------------------ */
 
 /* The 64-bit hash archives use for names and contents (XXH3-64, seed 0):
