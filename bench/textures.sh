@@ -11,14 +11,7 @@
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
-for tool in astcenc:astcenc convert:imagemagick; do
-  if ! command -v "${tool%%:*}" > /dev/null || ! /usr/bin/convert -version > /dev/null 2>&1; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends \
-      "${tool##*:}" > /dev/null
-  fi
-done
+"$(dirname "$0")/need.sh" astcenc:astcenc convert:imagemagick
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 convert=/usr/bin/convert

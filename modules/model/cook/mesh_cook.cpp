@@ -14,14 +14,16 @@
 #include "cook_request.h"
 #include "cook_settings.h"
 #include "cook_text.h"
+#include "mesh_normals.h"
 #include "mesh_settings.h"
 #include "tov_mesh.h"
 
 namespace {
 
-struct Vertex {
-  float position[3], normal[3], uv[2];
-};
+typedef MeshVertex Vertex;
+
+// Normals made here keep edges sharper than this hard, as a crate's.
+constexpr float kSmoothingDegrees = 80.0f;
 
 struct Mesh {
   ZuArray<Vertex> vertices;
@@ -39,17 +41,16 @@ void fail(CookResult* result, const char* path, const char* what, const char* de
 
 void* allocate(size_t size) { return sys_malloc(size); }
 
-// Every triangle of the scene, placed by its nodes. A .gltf may name
-// buffers beside it, so it is read from its path; the others from memory.
-bool import(const CookRequest* request, Mesh* mesh, CookResult* result) {
-  const u32 flags = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                    aiProcess_GenSmoothNormals | aiProcess_PreTransformVertices |
-                    aiProcess_SortByPType | aiProcess_FlipUVs | aiProcess_ValidateDataStructure;
+// Every triangle of the scene, placed by its nodes, one vertex a corner;
+// normals made where a mesh has none. A .gltf may name buffers beside it,
+// so it is read from its path; the others from memory.
+bool import(const CookRequest* request, ZuArray<Vertex>* corners, bool* has_uv,
+            CookResult* result) {
+  const u32 flags = aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_SortByPType |
+                    aiProcess_FlipUVs | aiProcess_ValidateDataStructure;
   aiPropertyStore* properties = aiCreatePropertyStore();
   aiSetImportPropertyInteger(properties, AI_CONFIG_PP_SBP_REMOVE,
                              aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-  // Normals made here keep edges sharper than this hard, as a crate's.
-  aiSetImportPropertyFloat(properties, AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 80.0f);
   const char* ending = strrchr(request->path, '.');
   const aiScene* scene =
       ending && strcmp(ending, ".gltf") == 0
@@ -70,35 +71,50 @@ bool import(const CookRequest* request, Mesh* mesh, CookResult* result) {
   }
   for (u32 m = 0; m < scene->mNumMeshes; ++m) {
     const aiMesh* source = scene->mMeshes[m];
-    if (!(source->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) || !source->mNormals) continue;
-    u32 base = mesh->vertices.count;
-    mesh->has_uv |= source->mTextureCoords[0] != nullptr;
-    for (u32 v = 0; v < source->mNumVertices; ++v) {
-      Vertex vertex = {};
-      memcpy(vertex.position, &source->mVertices[v], sizeof(vertex.position));
-      memcpy(vertex.normal, &source->mNormals[v], sizeof(vertex.normal));
-      if (source->mTextureCoords[0]) {
-        vertex.uv[0] = source->mTextureCoords[0][v].x;
-        vertex.uv[1] = source->mTextureCoords[0][v].y;
-      }
-      zu_array_push(&mesh->vertices, vertex);
-    }
+    if (!(source->mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
+    u64 base = corners->count;
+    const aiVector3D* uv = source->mTextureCoords[0];
+    *has_uv |= uv != nullptr;
     for (u32 f = 0; f < source->mNumFaces; ++f) {
       const aiFace* face = source->mFaces + f;
       if (face->mNumIndices != 3) continue;
-      for (u32 i = 0; i < 3; ++i) zu_array_push(&mesh->indices, base + face->mIndices[i]);
+      for (u32 i = 0; i < 3; ++i) {
+        u32 v = face->mIndices[i];
+        Vertex corner = {};
+        memcpy(corner.position, &source->mVertices[v], sizeof(corner.position));
+        if (source->mNormals) memcpy(corner.normal, &source->mNormals[v], sizeof(corner.normal));
+        if (uv) {
+          corner.uv[0] = uv[v].x;
+          corner.uv[1] = uv[v].y;
+        }
+        zu_array_push(corners, corner);
+      }
     }
+    if (!source->mNormals)
+      mesh_make_normals(corners->data + base, corners->count - base, kSmoothingDegrees);
   }
   aiReleaseImport(scene);
-  if (mesh->indices.count == 0) {
+  if (corners->count == 0) {
     fail(result, request->path, "holds no triangles");
     return false;
   }
   return true;
 }
 
+// Corners that are alike become one vertex (hashed, exact).
+void share_vertices(const ZuArray<Vertex>* corners, Mesh* mesh) {
+  u64 count = corners->count;
+  zu_array_resize(&mesh->indices, count);
+  u64 unique = meshopt_generateVertexRemap(mesh->indices.data, nullptr, count, corners->data, count,
+                                           sizeof(Vertex));
+  zu_array_resize(&mesh->vertices, unique);
+  meshopt_remapVertexBuffer(mesh->vertices.data, corners->data, count, sizeof(Vertex),
+                            mesh->indices.data);
+}
+
 // Level 0 ordered for the vertex cache, then against overdraw; each
-// further level simplified from level 0 to its share of the triangles,
+// further level simplified from the one before (a smaller input than level
+// 0, at the cost of adding up the levels' errors against the budget),
 // until simplifying stops removing any.
 void build_lods(Mesh* mesh, const MeshSettings* settings) {
   const float* positions = mesh->vertices.data[0].position;
@@ -111,17 +127,18 @@ void build_lods(Mesh* mesh, const MeshSettings* settings) {
   float scale = meshopt_simplifyScale(positions, vertex_count, sizeof(Vertex));
   ZuArray<u32> level = {};
   zu_array_resize(&level, full);
-  double share = 1;
-  for (u32 l = 1; l < settings->lod_count; ++l) {
-    share *= settings->lod_ratio;
-    u64 target = (u64)(full / 3 * share) * 3;
+  float strayed = 0;  // relative to the size, as the budget
+  for (u32 l = 1; l < settings->lod_count && strayed < settings->lod_error; ++l) {
+    const TovMeshFileLod before = mesh->lods[mesh->lod_count - 1];
+    u64 target = (u64)(before.index_count / 3 * settings->lod_ratio) * 3;
     float error = 0;
-    u64 count = meshopt_simplify(level.data, mesh->indices.data, full, positions, vertex_count,
-                                 sizeof(Vertex), target, settings->lod_error, 0, &error);
-    const TovMeshFileLod* before = mesh->lods + mesh->lod_count - 1;
-    if (count == 0 || count >= before->index_count) break;
+    u64 count = meshopt_simplify(level.data, mesh->indices.data + before.first_index,
+                                 before.index_count, positions, vertex_count, sizeof(Vertex),
+                                 target, settings->lod_error - strayed, 0, &error);
+    if (count == 0 || count >= before.index_count) break;
+    strayed += error;
     meshopt_optimizeVertexCache(level.data, level.data, count, vertex_count);
-    mesh->lods[mesh->lod_count++] = {mesh->indices.count, (u32)count, error * scale};
+    mesh->lods[mesh->lod_count++] = {mesh->indices.count, (u32)count, strayed * scale};
     for (u64 i = 0; i < count; ++i) zu_array_push(&mesh->indices, level.data[i]);
   }
   zu_array_destroy(&level);
@@ -218,9 +235,12 @@ ZU_EXPORT bool model_cook_mesh(const CookRequest* request, CookResult* result) {
   MeshSettings settings;
   mesh_settings_init(&settings);
   Mesh mesh = {};
+  ZuArray<Vertex> corners = {};
   bool ok = settings_read_files(request->settings, request->settings_count, &settings,
                                 &result->messages, mesh_settings_read) &&
-            import(request, &mesh, result);
+            import(request, &corners, &mesh.has_uv, result);
+  if (ok) share_vertices(&corners, &mesh);
+  zu_array_destroy(&corners);
   // Offsets in the file are 32-bit; the levels at most double the indices.
   if (ok &&
       (u64)mesh.vertices.count * sizeof(Vertex) + (u64)mesh.indices.count * 8 > 0xFFFF0000ull) {
