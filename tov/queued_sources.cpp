@@ -34,6 +34,24 @@ struct NameKey {
 
 }  // namespace
 
+bool find_equal_texts(const char* const* texts, u32 count, u32* first, u32* second,
+                      const char* const* owners) {
+  ZuArray<NameKey> keys = {};
+  for (u32 i = 0; i < count; ++i)
+    zu_array_push(&keys, NameKey{zu_hash(texts[i], strlen(texts[i])), i});
+  zu_sort_array(&keys);
+  bool found = false;
+  for (u32 k = 1; k < keys.count && !found; ++k) {
+    if (keys.data[k].hash != keys.data[k - 1].hash) continue;
+    u32 a = keys.data[k - 1].index, b = keys.data[k].index;
+    found = sys_strequal(texts[a], texts[b]) && (!owners || !sys_strequal(owners[a], owners[b]));
+    *first = a < b ? a : b;
+    *second = a < b ? b : a;
+  }
+  zu_array_destroy(&keys);
+  return found;
+}
+
 void queued_sources_drop_ignored(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
                                  u32* listed_count) {
   if (!command_option_is_set(&g_tov_ignore)) return;
@@ -56,24 +74,15 @@ bool queued_names_normalized(void) { return command_option_is_set(&g_tov_normali
 
 void queued_sources_normalize_names(const ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names) {
   if (!command_option_is_set(&g_tov_normalize_names)) return;
-  ZuArray<NameKey> keys = {};
+  ZuArray<const char*> texts = {};
   for (u32 i = 0; i < names->count; ++i) {
     char* name = names->data[i].text;
-    u64 length = tov_archive_normalize_name(name, name, ZU_PATH_SLOT);
-    zu_array_push(&keys, NameKey{zu_hash(name, length), i});
+    tov_archive_normalize_name(name, name, ZU_PATH_SLOT);
+    zu_array_push(&texts, (const char*)name);
   }
-  zu_sort_array(&keys);
-  for (u32 k = 1; k < keys.count; ++k) {
-    if (keys.data[k].hash != keys.data[k - 1].hash) continue;
-    u32 first = keys.data[k - 1].index, second = keys.data[k].index;
-    if (first > second) {
-      u32 swap = first;
-      first = second;
-      second = swap;
-    }
-    if (sys_strequal(names->data[first].text, names->data[second].text))
-      sys_exit(-1, "ERROR: '%s' and '%s' both become '%s' in the archive, aborting...",
-               sources->data[first].text, sources->data[second].text, names->data[first].text);
-  }
-  zu_array_destroy(&keys);
+  u32 first, second;
+  if (find_equal_texts(texts.data, texts.count, &first, &second))
+    sys_exit(-1, "ERROR: '%s' and '%s' both become '%s' in the archive, aborting...",
+             sources->data[first].text, sources->data[second].text, names->data[first].text);
+  zu_array_destroy(&texts);
 }

@@ -22,3 +22,9 @@ bool queued_names_normalized(void);
 // With --tov-normalize-names, turns every archive name into its normalized
 // form; two sources that come to one name end the process naming both.
 void queued_sources_normalize_names(const ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names);
+
+// The first pair of equal texts among count (by hash, then bytes), lower
+// index first; false when all differ. With owners, a pair counts only when
+// their owners differ too.
+bool find_equal_texts(const char* const* texts, u32 count, u32* first, u32* second,
+                      const char* const* owners = nullptr);

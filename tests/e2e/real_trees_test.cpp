@@ -20,10 +20,10 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
              "\t.lvl\tcopy 21 .text\r\n"
              "\n"
              "* copy 22\n");
-  ProcessResult generated = tree.generate(
-      "e2e_real.tov", {"--tov-dir", "assets/", "--tov-normalize-names", "--tov-endings",
-                       "endings.txt", "--tov-ignore", "*.swp", "Thumbs.db", "--tov-out-dir",
-                       "out/pack"});
+  ProcessResult generated =
+      tree.generate("e2e_real.tov", {"--tov-dir", "assets/", "--tov-normalize-names",
+                                     "--tov-endings", "endings.txt", "--tov-ignore", "*.swp",
+                                     "Thumbs.db", "--tov-out-dir", "out/pack"});
   ASSERT_EQ(generated.status, 0) << generated.err;
   ProcessResult built = tree.ninja();
   ASSERT_EQ(built.status, 0) << built.out;
@@ -49,6 +49,8 @@ TEST(E2eRealTrees, MistakesAreSaid) {
   tree.write("assets/A.bin", "upper");
   tree.write("assets/a.bin", "lower");
   tree.write("other/b.bin", "b");
+  tree.write("cooked/rock.png", "png");
+  tree.write("cooked/rock.jpg", "jpg");
   struct Case {
     std::vector<std::string> options;
     int status;
@@ -60,16 +62,27 @@ TEST(E2eRealTrees, MistakesAreSaid) {
        "ERROR: 'assets/A.bin' and 'assets/a.bin' both become 'a.bin' in the archive, "
        "aborting...\n",
        ""},
-      {{"--tov-dri", "other/"}, 255,
-       "ERROR: Unknown option '--tov-dri' (did you mean '--tov-dir'?), aborting...\n", ""},
-      {{"--tov-dir=other/"}, 255,
+      {{"--tov-dir", "cooked/", "--tov-rule-file", "rules/image.ninja"},
+       255,
+       "ERROR: 'cooked/rock.jpg' and 'cooked/rock.png' both become 'rock.ktx2' in the archive, "
+       "aborting...\n",
+       ""},
+      {{"--tov-dri", "other/"},
+       255,
+       "ERROR: Unknown option '--tov-dri' (did you mean '--tov-dir'?), aborting...\n",
+       ""},
+      {{"--tov-dir=other/"},
+       255,
        "ERROR: Unknown option '--tov-dir=other/' (give the value after a blank: '--tov-dir "
        "other/'), aborting...\n",
        ""},
-      {{"--tov-dir", "nothere/"}, 255,
+      {{"--tov-dir", "nothere/"},
+       255,
        "ERROR: Nothing to pack: none of the folders and files given exists, aborting...\n",
        "WARNING: --tov-dir folder 'nothere/' does not exist\n"},
-      {{"--tov-dir", "nothere/", "other/", "--tov-file", "gone.bin"}, 0, "",
+      {{"--tov-dir", "nothere/", "other/", "--tov-file", "gone.bin"},
+       0,
+       "",
        "WARNING: --tov-file 'gone.bin' does not exist\n"},
   };
   // Each bad line of an endings file is named by file and line.
@@ -83,12 +96,15 @@ TEST(E2eRealTrees, MistakesAreSaid) {
       {".sol copy 70000\n", "1: a type is a number from 0 to 65535, not '70000'"},
       {".sol copy 20 png\n", "1: an output ending starts with '.', not 'png'"},
       {"* copy 2 .bin\n", "1: the '*' line keeps each file's name; no output ending '.bin'"},
-      {".bin copy 2\n", "1: a rule (of a module or an earlier line) already builds the ending '.bin'"},
+      {".bin copy 2\n",
+       "1: a rule (of a module or an earlier line) already builds the ending '.bin'"},
   };
   std::vector<Case> all(std::begin(cases), std::end(cases));
   for (const Line& line : lines)
-    all.push_back({{"--tov-dir", "other/", "--tov-endings", "endings.txt"}, 255,
-                   std::string("ERROR: endings.txt:") + line.message + ", aborting...\n", ""});
+    all.push_back({{"--tov-dir", "other/", "--tov-endings", "endings.txt"},
+                   255,
+                   std::string("ERROR: endings.txt:") + line.message + ", aborting...\n",
+                   ""});
   for (const Case& c : all) {
     SCOPED_TRACE(c.options[0] + (c.options.size() > 1 ? " " + c.options[1] : ""));
     if (c.options.size() == 4 && c.options[2] == "--tov-endings")
@@ -99,7 +115,8 @@ TEST(E2eRealTrees, MistakesAreSaid) {
     EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
   }
   // An archive name with a blank goes through Ninja to the pack.
-  ASSERT_EQ(tree.generate("my game.tov", {"--tov-dir", "other/", "--tov-out-dir", "out/pack"}).status, 0);
+  ASSERT_EQ(
+      tree.generate("my game.tov", {"--tov-dir", "other/", "--tov-out-dir", "out/pack"}).status, 0);
   ProcessResult built = tree.ninja();
   EXPECT_EQ(built.status, 0) << built.out;
   EXPECT_EQ(OpenedArchive(tree.path("out/pack/my game.tov")).names(),
@@ -120,7 +137,8 @@ TEST(E2eRealTrees, TheBuildFollowsTheTree) {
     const char* change;
     std::vector<std::string> names;
   } steps[] = {
-      {"echo 3 > 'assets/Sub Folder/Three.bin'", {"one.bin", "sub_folder/three.bin", "sub_folder/two.bin"}},
+      {"echo 3 > 'assets/Sub Folder/Three.bin'",
+       {"one.bin", "sub_folder/three.bin", "sub_folder/two.bin"}},
       {"rm assets/One.bin", {"sub_folder/three.bin", "sub_folder/two.bin"}},
       {"mkdir assets/new && echo 4 > assets/new/four.bin",
        {"new/four.bin", "sub_folder/three.bin", "sub_folder/two.bin"}},

@@ -4,8 +4,8 @@
 #include "archive/names.h"
 #include "build_rule_table.h"
 #include "build_rules/invocations.h"
-#include "queued_sources.h"
 #include "ninja_text.h"
+#include "queued_sources.h"
 #include "zu_small_array.h"
 
 namespace {
@@ -27,9 +27,9 @@ const RuleInvocation* invocation_of(const BuildRule* rule) {
   return find_rule_invocation(zu_hash(zu_string_text(name), zu_string_size(name)));
 }
 
-void write_extra_inputs(ZuFile* file, const BuildRule* rule, const char* source,
-                        u32 source_stem, const char* archive_name, u32 archive_stem,
-                        const char* working_dir, const char* intermediate_dir) {
+void write_extra_inputs(ZuFile* file, const BuildRule* rule, const char* source, u32 source_stem,
+                        const char* archive_name, u32 archive_stem, const char* working_dir,
+                        const char* intermediate_dir) {
   char test[2048];
   const char* slash = sys_strrchr(source, '/');
   u32 folder = slash ? (u32)(slash - source + 1) : 0;
@@ -54,8 +54,7 @@ void write_extra_inputs(ZuFile* file, const BuildRule* rule, const char* source,
         sys_snprintf(test, sizeof(test), "%s%.*s%s", intermediate_dir, (int)archive_stem,
                      archive_name, suffix);
       else
-        sys_snprintf(test, sizeof(test), "%s%.*s%s", working_dir, (int)source_stem, source,
-                     suffix);
+        sys_snprintf(test, sizeof(test), "%s%.*s%s", working_dir, (int)source_stem, source, suffix);
       bool last = c + 1 == candidate_count;
       if ((filesystem_get_attr(test) & 3u) == 3u || (last && input->always)) {
         if (in_intermediate) {
@@ -83,8 +82,10 @@ void write_build_statements(const char* source, const char* archive_name,
   const char* source_ending = normalized ? file_ending(source) : checked_ending(source);
   if (!source_ending) sys_exit(-1, "ERROR: No '.' in filename '%s', aborting...", source);
   const char* archive_ending = source_ending;
-  if (archive_name) archive_ending = checked_ending(archive_name);
-  else archive_name = source;
+  if (archive_name)
+    archive_ending = checked_ending(archive_name);
+  else
+    archive_name = source;
   const BuildRule* first;
   const BuildRule* end;
   if (!find_build_rules(normalized ? archive_name : source,
@@ -187,11 +188,12 @@ u32 write_combined_statements(ZuFile* file, const ZuArray<ZuString>* generated, 
 }  // namespace
 
 void write_statement_section(ZuFile* file, const char* const* source_paths,
-                             const char* const* archive_names, u32 count,
-                             const char* working_dir, const char* intermediate_dir,
-                             ZuArray<ZuString>* members, ZuArray<u16>* types,
-                             u32 listed_count) {
+                             const char* const* archive_names, u32 count, const char* working_dir,
+                             const char* intermediate_dir, ZuArray<ZuString>* members,
+                             ZuArray<u16>* types, u32 listed_count) {
   ZuArray<ZuString> generated = {};
+  ZuArray<u32> owner = {};  // the source of each member from here on
+  u32 first_member = members->count;
   char path[2048];
   for (u32 i = 0; i < count; ++i) {
     // Sources are relative to the working folder, wherever the tool runs.
@@ -204,9 +206,25 @@ void write_statement_section(ZuFile* file, const char* const* source_paths,
                  "ERROR: '%s' is not a regular file (a device, a pipe or a socket), aborting...",
                  source_paths[i]);
     }
-    write_build_statements(source_paths[i], archive_names[i], false, working_dir,
-                           intermediate_dir, &generated, members, types, file);
+    write_build_statements(source_paths[i], archive_names[i], false, working_dir, intermediate_dir,
+                           &generated, members, types, file);
+    while (first_member + owner.count < members->count) zu_array_push(&owner, i);
   }
+  // Two sources cooked into one file (rock.png and rock.jpg both give
+  // rock.ktx2) would have Ninja refuse the whole file: name them here. One
+  // source queued twice stays as it always was.
+  ZuArray<const char*> outputs = {}, sources = {};
+  for (u32 k = 0; k < owner.count; ++k) {
+    zu_array_push(&outputs, zu_string_text(members->data + first_member + k));
+    zu_array_push(&sources, source_paths[owner.data[k]]);
+  }
+  u32 a, b;
+  if (find_equal_texts(outputs.data, outputs.count, &a, &b, sources.data))
+    sys_exit(-1, "ERROR: '%s' and '%s' both become '%s' in the archive, aborting...",
+             source_paths[owner.data[a]], source_paths[owner.data[b]], outputs.data[a]);
+  zu_array_destroy(&outputs);
+  zu_array_destroy(&sources);
+  zu_array_destroy(&owner);
   if (generated.count == 0) {
     zu_array_destroy(&generated);
     return;

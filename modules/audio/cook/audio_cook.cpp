@@ -88,9 +88,13 @@ void report(const char* path, const Levels* levels, u32 rate, ZuArray<char>* tex
     add_line(text, "%s: silent (peak below -60 dBFS)\n", path);
     return;
   }
-  if (levels->clipped)
-    add_line(text, "%s: clipped: %.0f samples at full scale, peak %.1f dBFS\n", path,
-             (double)levels->clipped, 20.0 * log10(levels->peak));
+  if (levels->clipped) {
+    char line[512];
+    snprintf(line, sizeof(line), "%s: clipped: %llu sample%s at full scale, peak %.1f dBFS\n", path,
+             (unsigned long long)levels->clipped, levels->clipped == 1 ? "" : "s",
+             20.0 * log10(levels->peak));
+    cook_add_text(text, line);
+  }
   // A tenth of a second is where a player hears a late start or a gap.
   if (levels->first_sound >= rate / 10)
     add_line(text, "%s: %.2f s of silence at the start\n", path,
