@@ -21,7 +21,9 @@ typedef int64_t i64;
 // The archive runtime library compiles the few platform files it needs into
 // itself as a private copy (ZU_SYS_PRIVATE), so that a game links nothing
 // of ours but that library.
-#ifdef ZU_SYS_PRIVATE
+#if defined(_WIN32)
+#define ZU_EXPORT  // only the runtime's private copy is built there
+#elif defined(ZU_SYS_PRIVATE)
 #define ZU_EXPORT __attribute__((visibility("hidden")))
 #else
 #define ZU_EXPORT __attribute__((visibility("default")))

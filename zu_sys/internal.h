@@ -15,8 +15,8 @@ extern void (*g_exit_cleanup)(void);
 // A file open for writing to temporary, which is put in place at path when
 // it is closed whole; both are taken from the folder descriptor (AT_FDCWD
 // for the working folder), which the file then owns. Takes temporary over.
-ZuFile* file_output_create(int descriptor, int folder, const char* path, char* temporary,
-                           u32 flags, bool replace);
+ZuFile* file_output_create(int descriptor, int folder, const char* path, char* temporary, u32 flags,
+                           bool replace);
 
 // A name for a temporary file beside path, unique to this process and call
 // ("<folder>/.<name>.<pid>.<count>.tmp"); sys_free it.
@@ -37,3 +37,25 @@ i32 format_text(char* buffer, u64 size, const char* format, __builtin_va_list ar
 
 // Writes all of text to a file descriptor.
 void write_all(int descriptor, const char* text, u64 size);
+
+// "2026-12-06T03:14:45.123Z" (24 characters) into out, the time now in UTC;
+// returns the length.
+u32 format_time_stamp(char* out);
+
+// A read-only file mapping; the system's part is in mapped_file.cpp (and
+// windows/mapped_file.cpp), the rest in mapping.cpp.
+struct ZuMappedFile {
+  void* memory;
+  u64 size;
+};
+
+// The mapping of an empty file: a valid pointer to nothing (no system maps
+// zero bytes).
+extern const u64 g_empty_mapping;
+
+// A new mapping record for memory (size bytes; g_empty_mapping when 0).
+ZuMappedFile* mapping_make(void* memory, u64 size);
+
+// Clamps [*offset, *offset + *size) to the mapping; false when nothing of it
+// is left.
+bool mapping_clamp(const ZuMappedFile* mapping, u64* offset, u64* size);

@@ -7,16 +7,6 @@
 
 #include "internal.h"
 
-struct ZuMappedFile {
-  void* memory;
-  u64 size;
-};
-
-namespace {
-// What an empty file maps to: a valid pointer to nothing.
-const u64 g_empty = 0;
-}  // namespace
-
 ZuMappedFile* filesystem_mapped_file_create(const char* path) {
   int descriptor = open(path, O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) return nullptr;
@@ -25,7 +15,7 @@ ZuMappedFile* filesystem_mapped_file_create(const char* path) {
     close(descriptor);
     return nullptr;
   }
-  void* memory = (void*)&g_empty;
+  void* memory = nullptr;
   u64 size = (u64)info.st_size;
   if (size > 0) {
     memory = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
@@ -35,15 +25,7 @@ ZuMappedFile* filesystem_mapped_file_create(const char* path) {
     }
   }
   close(descriptor);  // the mapping keeps the file
-  ZuMappedFile* mapping = (ZuMappedFile*)sys_malloc(sizeof(ZuMappedFile));
-  mapping->memory = memory;
-  mapping->size = size;
-  return mapping;
-}
-
-const void* filesystem_mapped_file_get_memory(ZuMappedFile* mapping, u64* size) {
-  if (size) *size = mapping->size;
-  return mapping->memory;
+  return mapping_make(memory, size);
 }
 
 void filesystem_mapped_file_destroy(ZuMappedFile* mapping) {
@@ -53,8 +35,7 @@ void filesystem_mapped_file_destroy(ZuMappedFile* mapping) {
 }
 
 void filesystem_mapped_file_prefer_large_pages(ZuMappedFile* mapping, u64 offset, u64 size) {
-  if (offset >= mapping->size || size == 0) return;
-  if (size > mapping->size - offset) size = mapping->size - offset;
+  if (!mapping_clamp(mapping, &offset, &size)) return;
   // Out to whole 2 MiB pieces of the address space, as a large page can only
   // map such a piece, but not past the mapping.
   const uintptr_t huge = (uintptr_t)2 << 20;

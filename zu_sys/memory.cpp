@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Zlib
 #include <stdlib.h>
-#include <unistd.h>
 
 #include "internal.h"
 
@@ -10,7 +9,7 @@ void* sys_malloc(u64 size) {
   if (!block) {
     static const char message[] = "ERROR: Out of memory\n";
     write_all(2, message, sizeof(message) - 1);
-    _exit(255);
+    _Exit(255);
   }
   return block;
 }

@@ -1,25 +1,14 @@
 // SPDX-License-Identifier: Zlib
-#include <errno.h>
+// Formatted output and fatal errors; the writing itself and the clock are
+// the system's (console.cpp, windows/console.cpp).
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "internal.h"
 
 namespace {
-
-// "2026-12-06T03:14:45.123Z": 24 characters.
-u32 format_time_stamp(char* out) {
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  gmtime_r(&now.tv_sec, &parts);
-  return (u32)snprintf(out, 32, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", parts.tm_year + 1900,
-                       parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
-                       parts.tm_sec, (int)(now.tv_nsec / 1000000));
-}
 
 // Formats of any length are expanded into this many bytes on the stack and
 // into a heap block beyond.
@@ -59,18 +48,6 @@ i32 print_to_stdout(const char* format, va_list args) {
 }
 
 }  // namespace
-
-void write_all(int descriptor, const char* text, u64 size) {
-  while (size > 0) {
-    ssize_t written = write(descriptor, text, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    text += written;
-    size -= (u64)written;
-  }
-}
 
 i32 format_text(char* buffer, u64 size, const char* format, va_list args) {
   // "%#T" takes no argument, so it is replaced in the format itself before
@@ -124,7 +101,7 @@ void sys_exit(i32 code, const char* format, ...) {
   if (text.size == 0 || text.data[text.size - 1] != '\n') write_all(2, "\n", 1);
   text_release(&text);
   if (g_exit_handler) g_exit_handler(code);
-  _exit(code & 0xff);
+  _Exit(code & 0xff);
 }
 
 i32 sys_printf(const char* format, ...) {

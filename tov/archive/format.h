@@ -11,6 +11,11 @@
 
 #include "zu_sys.h"
 
+// Integers are read in place with plain loads, which give the file's
+// little-endian values only on a little-endian machine.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "tov archives are little-endian: big-endian machines are not supported");
+
 // One built file in the catalogue: sorted by name hash, strictly increasing.
 struct FileInfoRecord {
   u64 name_hash;     // zu_hash of the name

@@ -44,7 +44,13 @@
  * with large pages where it can (on Linux, transparent huge pages, when
  * enabled as "always" or "madvise"), so that lookups after a cold start read
  * them 2 MiB at a time and miss the TLB less; file data is left to the
- * normal read-ahead.
+ * normal read-ahead. Windows maps files with small pages only: there the
+ * entries and tables are read ahead instead.
+ *
+ * Machines. The same archive reads the same on x86-64 and 64-bit ARM, under
+ * Linux and Windows: archives are little-endian, and records are read
+ * without any assumption about their alignment. Big-endian machines are not
+ * supported (a build for one stops at this header).
  *
  * Names are paths relative to the build's output folder, made of a-z, 0-9,
  * '.', '/' and '_'; directory names end with '/' and the root is "".
@@ -72,8 +78,17 @@
 #error "tov archives are read in place and little-endian: big-endian machines are not supported"
 #endif
 
+/* On Windows the functions come from tov_archive.dll, unless the game links
+ * the static library and defines TOV_STATIC (the CMake target
+ * tov::archive_static does). */
 #ifndef TOV_API
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(_WIN32) && defined(TOV_STATIC)
+#define TOV_API
+#elif defined(_WIN32) && defined(TOV_BUILDING)
+#define TOV_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define TOV_API __declspec(dllimport)
+#elif defined(__GNUC__) || defined(__clang__)
 #define TOV_API __attribute__((visibility("default")))
 #else
 #define TOV_API
