@@ -170,6 +170,15 @@ ZU_EXPORT bool filesystem_resolve_path(const char* path, char* out, u64 size);
 ZU_EXPORT bool filesystem_same_file(const char* a, const char* b);
 // Nanoseconds since 1970; 0 when the path does not exist.
 ZU_EXPORT u64 filesystem_get_last_modified_time(const char* path);
+// The size of a regular file in bytes; 0 when path is none.
+ZU_EXPORT u64 filesystem_get_size(const char* path);
+// Removes a file (not a folder); false when it could not be removed.
+ZU_EXPORT bool filesystem_remove_file(const char* path);
+// Sets a file's modification time to now; false when path does not exist.
+ZU_EXPORT bool filesystem_touch(const char* path);
+// Appends size bytes to the file at path (created when missing) in one
+// write, so that small records of processes appending at once stay whole.
+ZU_EXPORT bool filesystem_append(const char* path, const void* data, u64 size);
 // Creates the destination's missing parent folders. The copy is complete or
 // absent, as a file written with mode 1 is; without overwrite an existing
 // destination is left alone and the call fails.

@@ -3,6 +3,8 @@
 // again when one of them changes. Written for every command that discovers
 // its inputs while it runs (C/C++ data and its headers, shaders and their
 // includes), and exported to the engine modules.
+#include "depfile.h"
+
 #include "tov/tov_build.h"
 
 namespace {
@@ -38,4 +40,46 @@ void tov_write_depfile(const char* path, const char* output, const char* prefix,
   }
   if (!filesystem_file_destroy(file))
     sys_exit(-1, "ERROR: Couldn't write depfile '%s' (is the disk full?)", path);
+}
+
+bool depfile_read(const char* path, ZuArray<ZuString>* inputs) {
+  ZuFile* file = filesystem_file_create(path, 0, 0);
+  if (!file) return false;
+  u64 size = filesystem_file_size(file);
+  char* text = (char*)sys_malloc(size + 1);
+  bool ok = filesystem_file_read(file, text, size) == size;
+  filesystem_file_destroy(file);
+  text[size] = 0;
+  // The first path is the output, up to its ':'; then the inputs, as the
+  // writer above escapes them.
+  char* word = (char*)sys_malloc(size + 1);
+  u64 length = 0;
+  bool output = true;
+  for (u64 i = 0; ok && i <= size; ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < size && (text[i + 1] == ' ' || text[i + 1] == '#')) {
+      word[length++] = text[++i];
+    } else if (c == '\\' && i + 1 < size && text[i + 1] == '\n') {
+      ++i;
+    } else if (c == '$' && i + 1 < size && text[i + 1] == '$') {
+      word[length++] = text[++i];
+    } else if (c == ':' && output && (i + 1 >= size || text[i + 1] == ' ' || text[i + 1] == '\n')) {
+      output = false;
+      length = 0;
+    } else if (c == ' ' || c == '\n' || c == '\t' || c == 0) {
+      if (length && !output) {
+        word[length] = 0;
+        zu_string_init(zu_array_push_zeroed(inputs), word);
+      }
+      if (!output)
+        length = 0;
+      else if (length)
+        word[length++] = c;
+    } else {
+      word[length++] = c;
+    }
+  }
+  sys_free(word);
+  sys_free(text);
+  return ok && !output;
 }

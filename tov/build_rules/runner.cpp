@@ -2,6 +2,7 @@
 // Runs the one command a build step names: its inputs and outputs come as
 // option values (possibly from an argument file), and commands that open
 // files get their inputs read and their outputs created first.
+#include "../cache/cached_step.h"
 #include "command_option.h"
 #include "invocations.h"
 #include "zu_parallel.h"
@@ -32,10 +33,21 @@ void* tov_get_current_build_rule_user_data(void) { return g_user_data; }
 
 void tov_set_current_build_rule_user_data(void* value) { g_user_data = value; }
 
-u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
-                const char* intermediate_dir) {
-  const RuleInvocation* invocation = find_rule_invocation(zu_hash(name, strlen(name)));
-  if (!invocation) sys_exit(-1, "Couldn't find command named '%s' in invocation entries", name);
+namespace {
+
+struct Step {
+  const RuleInvocation* invocation;
+  const char* working_dir;
+  const char* sdk_dir;
+  const char* intermediate_dir;
+};
+
+u32 run_step(void* argument) {
+  const Step* step = (const Step*)argument;
+  const RuleInvocation* invocation = step->invocation;
+  const char* working_dir = step->working_dir;
+  const char* sdk_dir = step->sdk_dir;
+  const char* intermediate_dir = step->intermediate_dir;
 
   u64 input_count = command_option_count(&g_command_in_file);
   CommandInput* inputs = (CommandInput*)sys_malloc(input_count * sizeof(CommandInput) + 1);
@@ -97,4 +109,16 @@ u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
   sys_free(inputs);
   sys_free(outputs);
   return result;
+}
+
+}  // namespace
+
+u32 run_command(const char* name, const char* working_dir, const char* sdk_dir,
+                const char* intermediate_dir) {
+  const RuleInvocation* invocation = find_rule_invocation(zu_hash(name, strlen(name)));
+  if (!invocation) sys_exit(-1, "Couldn't find command named '%s' in invocation entries", name);
+  Step step = {invocation, working_dir, sdk_dir, intermediate_dir};
+  if (!cache_requested()) return run_step(&step);
+  StepPlace place = {working_dir, sdk_dir, intermediate_dir};
+  return cached_step_run(name, &place, run_step, &step);
 }

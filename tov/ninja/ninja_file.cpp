@@ -5,6 +5,7 @@
 #include "command_option.h"
 #include "ninja_text.h"
 #include "regenerate.h"
+#include "remote_rules.h"
 #include "statements.h"
 
 ZU_COMMAND_OPTION(g_rule_file, 0, "tov-rule-file", "Paths to rule files for build", kOptionMany,
@@ -123,6 +124,7 @@ void copy_rule_files(ZuFile* file, const char* working_dir, const char* intermed
                  base);
     if (!filesystem_copy_file(destination, source, true))
       sys_exit(-1, "ERROR: Couldn't copy build rule file '%s'", source);
+    remote_rules_rewrite(destination);
     ninja_write(file, "include ${builddir}");
     ninja_write(file, base);
     ninja_write(file, "\n");
@@ -170,6 +172,7 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
   write_group_variables(file, source_paths, count, depfiles, depfile_count);
   write_depfile_variables(file, depfiles, depfile_count);
   ninja_write(file, "\n\n");
+  remote_rules_write_variables(file);
   copy_rule_files(file, working_dir, intermediate_dir, sdk_dir);
   ninja_write(file, "\n");
 
