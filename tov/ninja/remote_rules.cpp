@@ -50,9 +50,11 @@ void rewrite_line(const char* line, u64 length, const char* rule, ZuString* out)
     return;
   }
   bool remote = rule[0] && expensive(rule);
-  zu_string_add_text(out, kCommand);
+  // The launcher starts the tool itself: shell words before it (the cxx
+  // rule's header list) stay on this machine.
+  zu_string_add_range(out, line, boot);
   if (remote && command_option_is_set(&g_tov_launcher)) zu_string_add_text(out, "$tov_launcher ");
-  zu_string_add_range(out, line + prefix, boot + 7);
+  zu_string_add_range(out, boot, boot + 7);
   if (const char* url = cache_url()) {
     zu_string_add_text(out, " --tov-cache \"");
     zu_string_add_text(out, url);
@@ -70,7 +72,7 @@ void rewrite_line(const char* line, u64 length, const char* rule, ZuString* out)
 void remote_rules_write_variables(ZuFile* file) {
   if (const char* url = cache_url()) {
     for (const char* at = url; *at; ++at)
-      if (*at == '"' || *at == '\\' || *at == '$' || *at == '`' || *at == ' ' || *at == '\n')
+      if (*at == '"' || *at == '\\' || *at == '$' || *at == '`' || *at == '\n')
         sys_exit(-1, "ERROR: --tov-cache '%s' holds a character a URL may not, aborting...", url);
   }
   if (command_option_is_set(&g_tov_launcher)) {
