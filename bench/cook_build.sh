@@ -8,12 +8,7 @@ set -euo pipefail
 count=${1:-100}
 build=$(cd "${2:-build}" && pwd)
 sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
-if ! /usr/bin/convert -version > /dev/null 2>&1; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends \
-    imagemagick > /dev/null
-fi
+"$(dirname "$0")/need.sh" convert:imagemagick
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tree/textures" "$work/tree/shaders"

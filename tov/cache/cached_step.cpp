@@ -155,7 +155,7 @@ bool match_manifest(Cache* cache, const StepPlace* place, const char* key, const
       zu_array_push(&expected, entry_get_u64(&reader));
     }
     found = found && reader.ok && hash_discovered(place, &candidate, &now) &&
-            memcmp(now.data, expected.data, now.count * 8) == 0;
+            (now.count == 0 || memcmp(now.data, expected.data, now.count * 8) == 0);
     if (found) {
       result_key(first, &candidate, &now, result);
       zu_array_move(names, &candidate);

@@ -43,9 +43,10 @@ bool expensive(const char* rule) {
 void rewrite_line(const char* line, u64 length, const char* rule, ZuString* out) {
   const char kCommand[] = "  command = ";
   const u64 prefix = sizeof(kCommand) - 1;
-  const char* boot =
-      length > prefix && strncmp(line, kCommand, prefix) == 0 ? strstr(line, "\"$boot\"") : nullptr;
-  if (!boot || boot >= line + length) {
+  const char* boot = length > prefix && strncmp(line, kCommand, prefix) == 0
+                         ? (const char*)memmem(line, length, "\"$boot\"", 7)
+                         : nullptr;
+  if (!boot) {
     zu_string_add_range(out, line, line + length);
     return;
   }
@@ -60,7 +61,8 @@ void rewrite_line(const char* line, u64 length, const char* rule, ZuString* out)
     zu_string_add_text(out, url);
     zu_string_add_text(out, "\"");
     // Each step says whether the cache served it.
-    if (verbose() && !strstr(line, "--tov-verbose")) zu_string_add_text(out, " --tov-verbose");
+    if (verbose() && !memmem(line, length, "--tov-verbose", 13))
+      zu_string_add_text(out, " --tov-verbose");
   }
   zu_string_add_range(out, boot + 7, line + length);
   if (remote && command_option_is_set(&g_tov_remote_jobs))
@@ -106,6 +108,7 @@ void remote_rules_rewrite(const char* path) {
   char* text = (char*)sys_malloc(size + 1);
   bool ok = filesystem_file_read(file, text, size) == size;
   filesystem_file_destroy(file);
+  text[size] = 0;
   ZuString out;
   zu_string_init_empty(&out);
   char rule[256] = "";
