@@ -14,8 +14,10 @@ void set_heap(ZuString* s, char* block, u32 length, u32 capacity) {
 }
 
 void set_length(ZuString* s, u32 length) {
-  if (zu_string_is_heap(s)) memcpy(s->bytes + 8, &length, sizeof(length));
-  else set_inline_length(s, length);
+  if (zu_string_is_heap(s))
+    memcpy(s->bytes + 8, &length, sizeof(length));
+  else
+    set_inline_length(s, length);
 }
 
 u32 checked_size(u64 size) {
@@ -158,6 +160,16 @@ void zu_string_destroy(ZuString* s) {
 
 void zu_string_add_range(ZuString* s, const char* first, const char* last) {
   u32 length = zu_string_length(s);
+  // One step of the growth rule for the text and its terminator: the two
+  // appends below then fit. Text from the string itself moves with it.
+  const char* data = zu_string_data(s);
+  bool own = first >= data && last <= data + length;
+  u64 offset = (u64)(first - data), count = (u64)(last - first);
+  grow(s, (length > 0 ? length - 1 : 0) + (u32)count + 1);
+  if (own) {
+    first = zu_string_data(s) + offset;
+    last = first + count;
+  }
   if (length > 0) {
     char* data = zu_string_data(s);
     zu_string_erase(s, data + length - 1, data + length);
@@ -175,8 +187,7 @@ void zu_string_add_char(ZuString* s, char c) { zu_string_add_range(s, &c, &c + 1
 
 bool zu_string_equal(const ZuString* a, const ZuString* b) {
   u32 length = zu_string_length(a);
-  return length == zu_string_length(b) &&
-         memcmp(zu_string_data(a), zu_string_data(b), length) == 0;
+  return length == zu_string_length(b) && memcmp(zu_string_data(a), zu_string_data(b), length) == 0;
 }
 
 bool zu_string_equal_text(const ZuString* s, const char* text) {

@@ -76,7 +76,8 @@ void zu_string_reserve(ZuString* s, u32 size);
 void zu_string_switch_to_heap(ZuString* s, u32 capacity);
 void zu_string_destroy(ZuString* s);
 
-// Adding text: the terminator is erased, then text is appended with its own.
+// Adding text: the terminator is erased, then text is appended with its own;
+// the string grows once, by the growth rule, for the text and terminator.
 void zu_string_add_text(ZuString* s, const char* text);
 void zu_string_add_range(ZuString* s, const char* first, const char* last);
 void zu_string_add_char(ZuString* s, char c);

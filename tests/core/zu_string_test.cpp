@@ -48,6 +48,14 @@ TEST(ZuString, GrowthFromInlineToHeapAndByFour) {
   zu_string_add_char(&s, 'y');
   EXPECT_EQ(zu_string_capacity(&s), 80u);
   EXPECT_EQ(text_of(s), "123456789012345678xy");
+  // Text and terminator grow the string in one step: "abcd" and 30 more
+  // characters need 35 bytes, not 34 and then four times that.
+  ZuString added;
+  zu_string_init(&added, "abcd");
+  zu_string_add_text(&added, std::string(30, 'e').c_str());
+  EXPECT_EQ(zu_string_capacity(&added), 35u);
+  EXPECT_EQ(text_of(added), "abcd" + std::string(30, 'e'));
+  zu_string_destroy(&added);
   // No operation shrinks the block, nor returns to the inline form.
   zu_string_assign_range(&s, &"a"[0], &"a"[2]);
   EXPECT_TRUE(zu_string_is_heap(&s));
