@@ -147,21 +147,14 @@ TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {
                 base);
   TempDir second;
   std::string patch = second / "patch.tov";
-  std::string log_path = second / "log.txt";
-  EXPECT_EXIT(
-      {
-        if (!freopen(log_path.c_str(), "w", stdout)) abort();
-        build_archive(second.path(),
-                      {{"same.bin", "same", 2},
-                       {"changed.bin", "new", 2},
-                       {"added.bin", "add", 2},
-                       {"t/text.strtbl", "x", 6}},
-                      patch, {"--tov-ignore-files-in-archives", base});
-        fflush(stdout);
-        _exit(0);
-      },
-      testing::ExitedWithCode(0), "");
-  std::string log = read_file(log_path);
+  std::string log = child_output([&] {
+    build_archive(second.path(),
+                  {{"same.bin", "same", 2},
+                   {"changed.bin", "new", 2},
+                   {"added.bin", "add", 2},
+                   {"t/text.strtbl", "x", 6}},
+                  patch, {"--tov-ignore-files-in-archives", base});
+  });
   EXPECT_NE(log.find("BEGIN LISTING FILES INCLUDED IN ARCHIVE\n"), std::string::npos);
   EXPECT_NE(log.find("Added 'changed.bin' (checksum different, "), std::string::npos) << log;
   EXPECT_NE(log.find("Added 'added.bin' (new file)\n"), std::string::npos);
@@ -180,18 +173,11 @@ TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {
 TEST(PackDeathTest, OnlyEndingsAndTwoIgnoredArchives) {
   TestHost host;
   TempDir dir;
-  std::string log_path = dir / "log.txt";
   std::string archive = dir / "strings.tov";
-  EXPECT_EXIT(
-      {
-        if (!freopen(log_path.c_str(), "w", stdout)) abort();
-        build_archive(dir.path(), {{"a.bin", "a", 2}, {"b.strtbl", "b", 6}}, archive,
-                      {"--tov-only-include-files-with-ending", ".strtbl"});
-        fflush(stdout);
-        _exit(0);
-      },
-      testing::ExitedWithCode(0), "");
-  std::string log = read_file(log_path);
+  std::string log = child_output([&] {
+    build_archive(dir.path(), {{"a.bin", "a", 2}, {"b.strtbl", "b", 6}}, archive,
+                  {"--tov-only-include-files-with-ending", ".strtbl"});
+  });
   EXPECT_NE(log.find("Only including files with the following endings:\n"), std::string::npos);
   EXPECT_NE(log.find(" .strtbl\n"), std::string::npos);
   EXPECT_NE(log.find("Added 'b.strtbl' (new file)\n"), std::string::npos);
@@ -216,8 +202,7 @@ TEST(PackDeathTest, OnlyEndingsAndTwoIgnoredArchives) {
   write_file(dir / "damaged.tov", damaged);
   EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
                             {"--tov-ignore-files-in-archives", dir / "damaged.tov"}),
-              testing::ExitedWithCode(255),
-              "damaged\\.tov' is not a sound archive: ");
+              testing::ExitedWithCode(255), "damaged\\.tov' is not a sound archive: ");
   write_file(dir / "not_an_archive.tov", std::string(200, '\0'));
   EXPECT_EXIT(build_archive(dir.path(), {{"a.bin", "a", 2}}, dir / "x.tov",
                             {"--tov-ignore-files-in-archives", dir / "not_an_archive.tov"}),

@@ -67,7 +67,8 @@ TEST(ZuSort, BinarySearchOverRecordsWithArrays) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->list.data[0], key);  // the array moved with its record
   }
-  for (u64 key : std::vector<u64>{0, 4, UINT64_MAX - 1}) EXPECT_EQ(zu_binary_search(&table, key), nullptr);
+  for (u64 key : std::vector<u64>{0, 4, UINT64_MAX - 1})
+    EXPECT_EQ(zu_binary_search(&table, key), nullptr);
   for (u32 i = 0; i < table.count; ++i) zu_array_destroy(&table.data[i].list);
   zu_array_destroy(&table);
 }

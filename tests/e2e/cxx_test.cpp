@@ -83,14 +83,12 @@ TEST(E2eCxx, HeadersFromAnEarlierArchiveAndTheDepfile) {
                              "--tov-cxx-depfile out.d --tov-cxx-headers " + shell_quote(archive));
   ASSERT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(read_int(tree.path("out.bin")), 1);
-  std::string escaped_archive = archive;
-  for (size_t at = escaped_archive.find(' '); at != std::string::npos;
-       at = escaped_archive.find(' ', at + 2))
-    escaped_archive.insert(at, "\\");
-  std::string escaped_out = tree.path("out.bin");
-  for (size_t at = escaped_out.find(' '); at != std::string::npos;
-       at = escaped_out.find(' ', at + 2))
-    escaped_out.insert(at, "\\");
+  auto escaped = [](std::string path) {  // blanks escaped, as in a depfile
+    for (size_t at = path.find(' '); at != std::string::npos; at = path.find(' ', at + 2))
+      path.insert(at, "\\");
+    return path;
+  };
+  std::string escaped_archive = escaped(archive), escaped_out = escaped(tree.path("out.bin"));
   EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + escaped_archive);
 
   // A header file beside the archive's copy of the same name wins.
@@ -99,16 +97,13 @@ TEST(E2eCxx, HeadersFromAnEarlierArchiveAndTheDepfile) {
                "--tov-cxx-depfile out.d --tov-cxx-headers inc/used.h " + shell_quote(archive));
   ASSERT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(read_int(tree.path("out.bin")), 99);
-  std::string working = tree.root();
-  for (size_t at = working.find(' '); at != std::string::npos; at = working.find(' ', at + 2))
-    working.insert(at, "\\");
-  EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + working + "inc/used.h");
+  EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + escaped(tree.path("inc/used.h")));
 
   // An archive named relative to the working folder is found there, and
   // named so in the depfile, wherever the step runs (Ninja's folder).
   tree.write("inc/used.h", "#define OTHER 1\n");
-  ProcessResult elsewhere =
-      cxx(tree, "data/x.data.cpp", "--tov-cxx-depfile ../out.d --tov-cxx-headers headers.tov", "out");
+  ProcessResult elsewhere = cxx(tree, "data/x.data.cpp",
+                                "--tov-cxx-depfile ../out.d --tov-cxx-headers headers.tov", "out");
   ASSERT_EQ(elsewhere.status, 0) << elsewhere.out << elsewhere.err;
   EXPECT_EQ(read_int(tree.path("out.bin")), 1);
   EXPECT_EQ(read_file(tree.path("out.d")), escaped_out + ": " + escaped_archive);
@@ -142,7 +137,8 @@ TEST(E2eCxx, FailuresAndTheirMessages) {
   tree.write("bad.tov", "TOV1" + std::string(200, '\x7f'));
   result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers bad.tov");
   EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(result.err, "ERROR: 'bad.tov' is not a sound archive: header size wrong (at offset 4)\n");
+  EXPECT_EQ(result.err,
+            "ERROR: 'bad.tov' is not a sound archive: header size wrong (at offset 4)\n");
   // Without the header the include fails and the compile names it.
   result = cxx(tree, "data/x.data.cpp", "");
   EXPECT_EQ(result.status, 255);

@@ -18,7 +18,10 @@ TEST(E2eFatal, SettingsAndCommands) {
       {"", "No working dir set\n"},
       {"--tov-working-dir ./x", "Working dir must be absolute path\n"},
       {"--tov-working-dir /w --tov-command copy", "No SDK dir set\n"},
+      {"--tov-working-dir /w --tov-sdk-dir /s", "No intermediate dir set\n"},
       {"--tov-working-dir /w --tov-sdk-dir /s --tov-intermediate-dir i", "No output file set\n"},
+      {"--tov-working-dir \"/w'q\" --tov-sdk-dir /s --tov-intermediate-dir i --tov-out x.tov",
+       "ERROR: Path '/w'q/' holds a quote, '$' or '`', which build.ninja cannot carry\n"},
       {"--tov-working-dir /w --tov-sdk-dir /s --tov-intermediate-dir i --tov-command nothing",
        "Couldn't find command named 'nothing' in invocation entries\n"},
       {"--tov-working-dir /w --tov-sdk-dir /s --tov-intermediate-dir i --tov-command copy "
@@ -61,14 +64,16 @@ TEST(E2eFatal, BadNamesLeaveNoPartOfBuildNinja) {
     run_shell("rm out/build.ninja", tree.root());
     EXPECT_EQ(tree.generate("e2e_bad.tov", {"--tov-dir", "assets/"}).status, 255);
     EXPECT_EQ(filesystem_get_attr(tree.path("out/build.ninja").c_str()), 0u);
-    EXPECT_EQ(run_shell("ls -A out", tree.root()).out, "i\ntov.ninja\n") << "a temporary file is left";
+    EXPECT_EQ(run_shell("ls -A out", tree.root()).out, "i\ntov.ninja\n")
+        << "a temporary file is left";
   }
   E2eTree tree;
   tree.write("x.md", "x");
   ProcessResult result = tree.generate("e2e_bad.tov", {"--tov-file", "x.md"});
   EXPECT_NE(result.out.find("|TOV            |"), std::string::npos);
-  EXPECT_NE(result.out.find("ERROR: No rules found that matches filename 'x.md' with ending '.md'\n"),
-            std::string::npos);
+  EXPECT_NE(
+      result.out.find("ERROR: No rules found that matches filename 'x.md' with ending '.md'\n"),
+      std::string::npos);
   result = tree.generate("e2e_bad.tov", {"--tov-rule-file", "rules/none.ninja"});
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.err,
@@ -100,7 +105,9 @@ TEST(E2eFatal, InputsThatAreNotRegularFiles) {
   // A link that leads out of the folder scanned is packed as its target.
   E2eTree tree;
   tree.write("outside/real.bin", "real bytes");
-  ASSERT_EQ(run_shell("mkdir assets && ln -s ../outside/real.bin assets/linked.bin", tree.root()).status, 0);
+  ASSERT_EQ(
+      run_shell("mkdir assets && ln -s ../outside/real.bin assets/linked.bin", tree.root()).status,
+      0);
   ProcessResult result = tree.generate("e2e_linked.tov", {"--tov-dir", "assets/", "--tov-verbose"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("'assets/linked.bin' is a link to '" + tree.path("outside/real.bin") +

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cook_request.h"
+#include "cooked.h"
 #include "test_support.h"
 #include "tov/tov_archive.h"
 
@@ -39,20 +39,8 @@ Signal tone(double hertz, u32 rate, float level = 0.5f) {
   return [=](u64 frame, u32) { return level * (float)sin(2 * M_PI * hertz * frame / rate); };
 }
 
-struct Cooked {
-  bool ok;
-  CookResult result;
-  std::string text(const ZuArray<char>& t) const { return t.count ? t.data : ""; }
-  std::string messages() const { return text(result.messages); }
-  std::string report() const { return text(result.report); }
-  ~Cooked() { cook_result_release(&result); }
-};
-
 void cook(const std::string& bytes, const std::string& settings, Cooked* cooked) {
-  SettingsFile file = {"song.wav.toml", settings.data(), settings.size()};
-  CookRequest request = {"song.wav", (const u8*)bytes.data(), bytes.size(), &file,
-                         settings.empty() ? 0u : 1u};
-  cooked->ok = audio_cook_sound(&request, &cooked->result);
+  cook_source(audio_cook_sound, "song.wav", bytes, settings, cooked);
 }
 
 // Sign changes of one channel: twice the frequency over a second.

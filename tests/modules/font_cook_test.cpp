@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cook_request.h"
+#include "cooked.h"
 #include "test_support.h"
 #include "tov/tov_archive.h"
 
@@ -16,28 +16,15 @@ namespace {
 const std::string kFont =
     std::string(TOV_SOURCE_DIR) + "/examples/assets/fonts/dejavu_sans_extralight.ttf";
 
-struct Cooked {
-  bool ok;
-  CookResult result;
-  std::string messages() const { return result.messages.count ? result.messages.data : ""; }
-};
-
-Cooked cook(const std::string& bytes, const std::string& settings = "") {
-  SettingsFile file = {"ui.ttf.toml", settings.data(), settings.size()};
-  CookRequest request = {"ui.ttf", (const u8*)bytes.data(), bytes.size(), &file,
-                             settings.empty() ? 0u : 1u};
-  Cooked cooked;
-  cooked.ok = font_cook_font(&request, &cooked.result);
-  return cooked;
-}
-
 }  // namespace
 
 // Every requested glyph is in the atlas, its field negative inside and
 // positive outside; the kerning is FreeType's, pair for pair.
 TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
   std::string bytes = read_file(kFont);
-  Cooked cooked = cook(bytes, "size = 40\nspread = 6\ncharacters = [\"32-126\", \"é\"]\n");
+  Cooked cooked;
+  cook_source(font_cook_font, "ui.ttf", bytes,
+              "size = 40\nspread = 6\ncharacters = [\"32-126\", \"é\"]\n", &cooked);
   ASSERT_TRUE(cooked.ok) << cooked.messages();
   TovFont font;
   ASSERT_TRUE(tov_font_view(cooked.result.output.data, cooked.result.output.count, &font));
@@ -81,7 +68,6 @@ TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
   FT_Done_FreeType(library);
   // A file cut short is no font.
   EXPECT_FALSE(tov_font_view(cooked.result.output.data, cooked.result.output.count - 1, &font));
-  cook_result_release(&cooked.result);
 }
 
 // Bad fonts and bad settings fail naming the file (and line).
@@ -96,9 +82,9 @@ TEST(FontCook, FailuresNameTheFile) {
       {bytes, "spread = 99\n", "ui.ttf.toml:1: 'spread' must be a whole number from 2 to 32\n"},
   };
   for (const Case& c : cases) {
-    Cooked cooked = cook(c.font, c.settings);
+    Cooked cooked;
+    cook_source(font_cook_font, "ui.ttf", c.font, c.settings, &cooked);
     EXPECT_FALSE(cooked.ok);
     EXPECT_EQ(cooked.messages().find(c.message), 0u) << cooked.messages();
-    cook_result_release(&cooked.result);
   }
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cook_request.h"
+#include "cooked.h"
 #include "test_support.h"
 #include "tov/tov_archive.h"
 #include "tov_mesh.h"
@@ -16,24 +16,15 @@ extern "C" bool model_cook_mesh(const CookRequest* request, CookResult* result);
 
 namespace {
 
-struct Cooked {
-  bool ok;
-  CookResult result;
+struct MeshCooked : Cooked {
   TovMesh mesh;
   bool viewed;
-  std::string messages() const { return result.messages.count ? result.messages.data : ""; }
-  ~Cooked() { cook_result_release(&result); }
 };
 
 // Cooks the file at path (its bytes as given, or as on disk).
 void cook(const std::string& path, const std::string& bytes, const std::string& settings,
-          Cooked* cooked) {
-  std::string source = bytes.empty() ? read_file(path) : bytes;
-  std::string settings_path = path + ".toml";
-  SettingsFile file = {settings_path.c_str(), settings.data(), settings.size()};
-  CookRequest request = {path.c_str(), (const u8*)source.data(), source.size(), &file,
-                         settings.empty() ? 0u : 1u};
-  cooked->ok = model_cook_mesh(&request, &cooked->result);
+          MeshCooked* cooked) {
+  cook_source(model_cook_mesh, path, bytes.empty() ? read_file(path) : bytes, settings, cooked);
   cooked->viewed = cooked->ok && tov_mesh_view(cooked->result.output.data,
                                                cooked->result.output.count, &cooked->mesh);
 }
@@ -105,7 +96,7 @@ TEST(MeshCook, LevelsKeepTrianglesAndBoundsAndImproveTheCache) {
   std::string path = testing::TempDir() + "grid.obj";
   for (bool quantize : {false, true}) {
     SCOPED_TRACE(quantize);
-    Cooked cooked;
+    MeshCooked cooked;
     cook(path, grid.obj,
          std::string("lod_count = 5\nlod_ratio = 0.4\nquantize = ") + (quantize ? "true" : "false"),
          &cooked);
@@ -167,7 +158,7 @@ TEST(MeshCook, FormatsImport) {
       {source_dir() + "examples/assets/models/crate.obj", 12, 2},
   };
   for (const Case& c : cases) {
-    Cooked cooked;
+    MeshCooked cooked;
     cook(c.path, "", "", &cooked);
     ASSERT_TRUE(cooked.viewed) << c.path << cooked.messages();
     EXPECT_EQ(cooked.mesh.lods[0].index_count, c.triangles * 3) << c.path;
@@ -193,7 +184,7 @@ TEST(MeshCook, FailuresNameTheFile) {
       {"g.obj", crate, "lods = 2\n", "g.obj.toml:1: unknown setting 'lods'"},
   };
   for (const Case& c : cases) {
-    Cooked cooked;
+    MeshCooked cooked;
     cook(c.name, c.model, c.settings, &cooked);
     EXPECT_FALSE(cooked.ok) << c.name;
     EXPECT_EQ(cooked.messages().find(c.message), 0u) << cooked.messages();

@@ -72,6 +72,13 @@ void parse_arguments(const std::vector<std::string>& args, bool lenient) {
   command_option_parse((i32)argv.size(), argv.data(), lenient ? 1 : 0);
 }
 
+std::vector<std::string> option_values(CommandOption** handle) {
+  std::vector<std::string> result;
+  for (u64 i = 0; i < command_option_count(handle); ++i)
+    result.push_back(zu_string_text(command_option_value(handle, i)));
+  return result;
+}
+
 std::string shell_quote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {

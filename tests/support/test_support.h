@@ -4,11 +4,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "command_option.h"
 #include "host_context.h"
 #include "zu_sys.h"
 
@@ -45,6 +47,27 @@ class TestHost {
 
 // Parses args (without program name) as a module's shared_init would.
 void parse_arguments(const std::vector<std::string>& args, bool lenient = true);
+
+// The values an option holds, as texts.
+std::vector<std::string> option_values(CommandOption** handle);
+
+// Runs body in a child process whose standard output goes to a file, and
+// expects the child to end with status and a standard error matching
+// error_pattern; returns what it printed.
+template <class Body>
+std::string child_output(Body body, int status = 0, const std::string& error_pattern = "") {
+  TempDir dir;
+  std::string out = dir / "stdout";
+  EXPECT_EXIT(
+      {
+        if (!freopen(out.c_str(), "w", stdout)) abort();
+        body();
+        fflush(stdout);
+        _exit(0);
+      },
+      testing::ExitedWithCode(status), error_pattern);
+  return read_file(out);
+}
 
 // A finished process: exit status (-1 when it did not exit), its output.
 struct ProcessResult {

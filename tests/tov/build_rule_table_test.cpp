@@ -38,22 +38,6 @@ void register_rule(const char* ending, const char* command, const char* extra_su
   zu_destroy(&rule);
 }
 
-// Runs body in a child whose standard output goes to a file; returns it.
-template <class Body>
-std::string child_output(Body body, int expected_status, const std::string& expected_error) {
-  TempDir dir;
-  std::string out = dir / "stdout";
-  EXPECT_EXIT(
-      {
-        if (!freopen(out.c_str(), "w", stdout)) abort();
-        body();
-        fflush(stdout);
-        _exit(0);
-      },
-      testing::ExitedWithCode(expected_status), expected_error);
-  return read_file(out);
-}
-
 // The log lines without their time stamps.
 std::string without_stamps(const std::string& text) {
   std::string result;
@@ -103,8 +87,7 @@ TEST(BuildRuleTableDeathTest, NoRuleGivesErrorSuggestionsAndFatalMessage) {
         lookup("x.hlsl");
       },
       255, "No rules found that matches filename 'x.hlsl'");
-  std::string expected_suggestion =
-      "Did you mean '.shader.hlsl' instead of '.hlsl'?\n";
+  std::string expected_suggestion = "Did you mean '.shader.hlsl' instead of '.hlsl'?\n";
   EXPECT_NE(log.find(expected_suggestion), std::string::npos) << log;
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
   // Endings compare byte for byte.

@@ -6,8 +6,8 @@
 #include "zu_sys.h"
 
 TEST(Hash, SeedZeroEqualsUnseededAndValuesAreFixed) {
-  for (std::string text : {std::string(), std::string("a"), std::string("all.fileinfo"),
-                           std::string(1000, 'z')}) {
+  for (std::string text :
+       {std::string(), std::string("a"), std::string("all.fileinfo"), std::string(1000, 'z')}) {
     EXPECT_EQ(zu_hash(text.data(), text.size()), zu_hash_s(text.data(), text.size(), 0)) << text;
   }
   EXPECT_NE(zu_hash("a", 1), zu_hash_s("a", 1, 1));

@@ -30,34 +30,24 @@ TEST(Listing, RecursiveFilesOnlySortedBytewiseWithDirectoryAsGiven) {
                            "assets/a/b/deep.bin", "assets/c d/e f.txt"})
     write_file(dir / name, name);
   mkdir((dir / "assets/empty").c_str(), 0755);
-  std::vector<std::string> expected = {"assets/A.txt",        "assets/a.txt",
-                                       "assets/a/b/deep.bin", "assets/a/z.png",
-                                       "assets/b.txt",        "assets/c d/e f.txt"};
+  std::vector<std::string> expected = {"assets/A.txt",   "assets/a.txt", "assets/a/b/deep.bin",
+                                       "assets/a/z.png", "assets/b.txt", "assets/c d/e f.txt"};
   EXPECT_EQ(list("assets/", dir.path().c_str()), expected);
   // Without a final slash the paths still begin with the text as given.
-  std::vector<std::string> paths = list("assets", dir.path().c_str());
-  ASSERT_EQ(paths.size(), expected.size());
-  EXPECT_EQ(paths[0], "assets/A.txt");
-}
-
-TEST(Listing, MissingFolderListsNothingAndCapacityLimitsWrites) {
-  TempDir dir;
-  EXPECT_EQ(filesystem_list_directory_files("nothing/", dir.path().c_str(), true, false, nullptr, 0),
-            0u);
-  write_file(dir / "d/1", "");
-  write_file(dir / "d/2", "");
-  write_file(dir / "d/3", "");
+  EXPECT_EQ(list("assets", dir.path().c_str())[0], "assets/A.txt");
+  // A missing folder lists nothing; the capacity limits what is written.
+  EXPECT_EQ(list("nothing/", dir.path().c_str()).size(), 0u);
   char slots[2][ZU_PATH_SLOT];
-  EXPECT_EQ(filesystem_list_directory_files("d/", dir.path().c_str(), true, false, slots, 2), 2u);
-  EXPECT_STREQ(slots[0], "d/1");
-  EXPECT_STREQ(slots[1], "d/2");
+  EXPECT_EQ(filesystem_list_directory_files("assets/", dir.path().c_str(), true, false, slots, 2),
+            2u);
+  EXPECT_STREQ(slots[1], "assets/a.txt");
 }
 
 TEST(Listing, LinksToFilesCountAndLinkLoopsEnd) {
   TempDir dir;
   write_file(dir / "t/real.txt", "r");
   ASSERT_EQ(symlink("real.txt", (dir / "t/link.txt").c_str()), 0);
-  ASSERT_EQ(symlink("..", (dir / "t/up").c_str()), 0);   // a loop back to the top
+  ASSERT_EQ(symlink("..", (dir / "t/up").c_str()), 0);  // a loop back to the top
   ASSERT_EQ(symlink("gone", (dir / "t/dangling").c_str()), 0);
   std::vector<std::string> paths = list("t/", dir.path().c_str());
   // t/up leads back to the folder holding t, whose t is not entered again.

@@ -12,17 +12,15 @@ TEST(Print, TimeStampIsIsoUtcWithMilliseconds) {
   const char* shape = "9999-99-99T99:99:99.999Z|TOV  |  12:";
   ASSERT_EQ(strlen(buffer), strlen(shape));
   for (size_t i = 0; shape[i]; ++i) {
-    if (shape[i] == '9') EXPECT_TRUE(isdigit((unsigned char)buffer[i])) << buffer;
-    else EXPECT_EQ(buffer[i], shape[i]) << buffer;
+    if (shape[i] == '9')
+      EXPECT_TRUE(isdigit((unsigned char)buffer[i])) << buffer;
+    else
+      EXPECT_EQ(buffer[i], shape[i]) << buffer;
   }
   // "%%" stays text, also before "#T".
   sys_snprintf(buffer, sizeof(buffer), "100%%#T %d", 5);
   EXPECT_STREQ(buffer, "100%#T 5");
-}
-
-TEST(Print, SnprintfReportsTheWholeLengthAndCuts) {
-  char buffer[4];
-  EXPECT_EQ(sys_snprintf(buffer, sizeof(buffer), "%s", "abcdef"), 6);
+  EXPECT_EQ(sys_snprintf(buffer, 4, "%s", "abcdef"), 6);  // the whole length; the text cut
   EXPECT_STREQ(buffer, "abc");
 }
 
@@ -32,6 +30,5 @@ TEST(PrintDeathTest, ExitPrintsToStandardErrorAndEndsWith255) {
   EXPECT_EXIT(sys_exit(-1, "Single '-' is not allowed, aborted\n"), testing::ExitedWithCode(255),
               "^Single '-' is not allowed, aborted\n$");
   std::string long_text(10000, 'x');
-  EXPECT_EXIT(sys_exit(3, "%s", long_text.c_str()), testing::ExitedWithCode(3),
-              "^x{10000}\n$");
+  EXPECT_EXIT(sys_exit(3, "%s", long_text.c_str()), testing::ExitedWithCode(3), "^x{10000}\n$");
 }
