@@ -74,17 +74,6 @@ TEST(Pack, TwoFilesOfOneTypeMakeTheDocumentedLayout) {
   EXPECT_EQ(header.directory_table, block + 48 + 32);
 }
 
-TEST(Pack, OnlyTheCatalogue) {
-  TestHost host;
-  TempDir dir;
-  build_archive(dir.path(), {}, dir / "empty.tov");
-  std::string bytes = read_file(dir / "empty.tov");
-  ArchiveEntry only = at<ArchiveEntry>(bytes, 48);
-  EXPECT_EQ(std::string(bytes.data() + only.name), "all.fileinfo");
-  EXPECT_EQ(only.size, 0u);
-  EXPECT_EQ(at<ArchiveHeader>(bytes, 0).type_count, 3u);
-}
-
 TEST(PackDeathTest, ChecksComeInOrder) {
   TestHost host;
   TempDir dir;
@@ -136,38 +125,6 @@ TEST(PackDeathTest, ChecksComeInOrder) {
   for (const auto& entry : std::filesystem::directory_iterator(earlier.path()))
     EXPECT_EQ(entry.path().filename().string().rfind(".good.tov.", 0), std::string::npos)
         << "a temporary file is left: " << entry.path();
-}
-
-TEST(PackDeathTest, PatchAgainstAnEarlierArchive) {
-  TestHost host;
-  TempDir dir;
-  std::string base = dir / "base.tov";
-  build_archive(dir.path(),
-                {{"same.bin", "same", 2}, {"changed.bin", "old", 2}, {"t/text.strtbl", "x", 6}},
-                base);
-  TempDir second;
-  std::string patch = second / "patch.tov";
-  std::string log = child_output([&] {
-    build_archive(second.path(),
-                  {{"same.bin", "same", 2},
-                   {"changed.bin", "new", 2},
-                   {"added.bin", "add", 2},
-                   {"t/text.strtbl", "x", 6}},
-                  patch, {"--tov-ignore-files-in-archives", base});
-  });
-  EXPECT_NE(log.find("BEGIN LISTING FILES INCLUDED IN ARCHIVE\n"), std::string::npos);
-  EXPECT_NE(log.find("Added 'changed.bin' (checksum different, "), std::string::npos) << log;
-  EXPECT_NE(log.find("Added 'added.bin' (new file)\n"), std::string::npos);
-  EXPECT_EQ(log.find("same.bin"), std::string::npos);
-  EXPECT_NE(log.find("END LISTING FILES INCLUDED IN ARCHIVE\n"), std::string::npos);
-  std::string bytes = read_file(patch);
-  std::vector<std::string> names;
-  u64 count = (at<ArchiveEntry>(bytes, 48).data - 48) / 56;
-  for (u64 i = 0; i < count; ++i)
-    names.push_back(bytes.data() + at<ArchiveEntry>(bytes, 48 + 56 * i).name);
-  EXPECT_EQ(names, (std::vector<std::string>{"changed.bin", "added.bin", "all.fileinfo"}));
-  // The patch's catalogue lists the packed files only.
-  EXPECT_EQ(at<ArchiveEntry>(bytes, 48 + 56 * 2).size, 48u);
 }
 
 TEST(PackDeathTest, OnlyEndingsAndTwoIgnoredArchives) {

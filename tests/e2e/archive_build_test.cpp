@@ -34,8 +34,8 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
         << message;
     OpenedArchive archive(first);
     ASSERT_NE(archive.set, nullptr);
-    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
-                                                         "c.bin", "lang/en.strtbl"}));
+    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin", "c.bin",
+                                                         "lang/en.strtbl"}));
     EXPECT_EQ(archive.file("a.h").type, 4);
     TovStringTable table;
     ASSERT_TRUE(tov_archive_access_stringtable(archive.set, "lang/en.strtbl", &table, nullptr));
@@ -43,7 +43,8 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
     EXPECT_STREQ(table.text + table.offsets[1], "World");
   }
   // The example program lists it as a game would.
-  ProcessResult listed = run_shell(shell_quote(bin_dir() + "list_archive") + " " + shell_quote(first));
+  ProcessResult listed =
+      run_shell(shell_quote(bin_dir() + "list_archive") + " " + shell_quote(first));
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.out.find("lang/en.strtbl"), std::string::npos) << listed.out;
   // ... and refuses a damaged one before it reads it.
@@ -92,8 +93,8 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   ASSERT_EQ(tree.ninja().status, 0);
   {
     OpenedArchive archive(first);
-    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin",
-                                                         "d.bin", "lang/en.strtbl"}));
+    EXPECT_EQ(archive.names(), (std::vector<std::string>{"a.h", "all.fileinfo", "b.bin", "d.bin",
+                                                         "lang/en.strtbl"}));
   }
 
   // A patch against a copy of the first archive packs what changed since.
@@ -111,11 +112,13 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   EXPECT_NE(patched.out.find("Added 'b.bin' (checksum different"), std::string::npos)
       << patched.out;
   EXPECT_NE(patched.out.find("Added 'e.bin' (new file)"), std::string::npos);
+  EXPECT_EQ(patched.out.find("Added 'a.h'"), std::string::npos);  // unchanged: left out
   {
     std::string bytes = read_file(E2eTree::archive_path("e2e_patch.tov"));
     EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, nullptr, 0));
     OpenedArchive patch(E2eTree::archive_path("e2e_patch.tov"));
     EXPECT_EQ(patch.names(), (std::vector<std::string>{"all.fileinfo", "b.bin", "e.bin"}));
+    EXPECT_EQ(patch.file("all.fileinfo").size, 2 * 24u);  // the packed files only
   }
   remove(first.c_str());
   remove(E2eTree::archive_path("e2e_patch.tov").c_str());
