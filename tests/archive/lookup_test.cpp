@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Zlib
 #include <gtest/gtest.h>
 
+#include "archive/format.h"
 #include "archive_builder.h"
 #include "tov/tov_archive.h"
 
@@ -144,6 +145,41 @@ TEST_F(Lookup, HashZeroIsNoFile) {
   EXPECT_EQ(out[1].name, nullptr);
   u64 zeros[40] = {};  // more than one wave of the batch path
   EXPECT_EQ(tov_archive_access_files_by_hash(set_, zeros, 40, out, 4), 0u);
+}
+
+// A name table of one bucket (the builder makes ten or more; another tool
+// need not) is probed like any other, singly and in batches.
+TEST(LookupTables, OneBucket) {
+  TestHost host;
+  TempDir dir, files;
+  std::string path = dir / "one.tov";
+  build_archive(files.path(), {{"a.bin", "A", 2}}, path);
+  std::string bytes = read_file(path);
+  ArchiveHeader header;
+  memcpy((void*)&header, bytes.data(), sizeof(header));
+  ArchiveHashTable table;
+  memcpy((void*)&table, bytes.data() + header.name_table, sizeof(table));
+  std::vector<ArchiveSlot> slots(table.slot_count);
+  memcpy((void*)slots.data(), bytes.data() + header.name_table + sizeof(table),
+         slots.size() * sizeof(ArchiveSlot));
+  ArchiveSlot bucket[4] = {};
+  for (const ArchiveSlot& slot : slots) {
+    u64 at = slot.key % 4;  // a key starts at its key mod four and wraps in its bucket
+    while (slot.key && bucket[at].key) at = (at + 1) % 4;
+    if (slot.key) bucket[at] = slot;
+  }
+  table.slot_count = 4;
+  memcpy(bytes.data() + header.name_table, (const void*)&table, sizeof(table));
+  memcpy(bytes.data() + header.name_table + sizeof(table), (const void*)bucket, sizeof(bucket));
+  write_file(path, bytes);
+  const char* paths[] = {path.c_str()};
+  TovArchiveSetDesc desc = {paths, 1};
+  TovArchiveSet* set = tov_archive_create(&desc);
+  ASSERT_NE(set, nullptr);
+  const char* names[] = {"a.bin", "all.fileinfo"};
+  EXPECT_TRUE(tov_archive_access_file(set, names[0], nullptr));
+  EXPECT_EQ(tov_archive_access_files(set, names, 2, nullptr, 0), 2u);
+  tov_archive_destroy(set);
 }
 
 TEST(Names, NormalizedAsDocumented) {

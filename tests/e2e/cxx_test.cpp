@@ -158,6 +158,12 @@ TEST(E2eCxx, FailuresAndTheirMessages) {
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.err, "Failed to load 'bcgen'\n");
   EXPECT_NE(result.out.find("Loading library bcgen FAILED\n"), std::string::npos) << result.out;
+  // And without its own module.
+  ASSERT_EQ(remove((bin + "tov.x86_64").c_str()), 0);
+  result = run_shell(shell_quote(bin + "tov") + " --help", tree.root());
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.err, "ERROR: The module 'tov' did not install an entry (is " + bin +
+                            "tov.x86_64 missing?)\n");
 }
 
 TEST(E2eCxx, SameDataSameOutputWhereverTheTreeLies) {

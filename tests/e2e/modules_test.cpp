@@ -90,6 +90,7 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   for (const char* name : {"leaf.png", "rock.jpg", "rock_n.png", "mask.tga"})
     copy += " " + shell_quote(examples + "textures/" + name);
   copy += " . && cp " + shell_quote(examples + "textures/leaf.png") + " ui/exit_normal.png";
+  copy += " && cp " + shell_quote(examples + "textures/rock.jpg") + " ui/stone.jpg";
   copy += " && cp " + shell_quote(examples + "fonts/dejavu_sans_extralight.ttf") + " ui/body.ttf";
   copy += " && mkdir sfx && cp " + shell_quote(examples + "sounds/chime.flac") + " " +
           shell_quote(examples + "sounds/ui/click.wav") + " sfx/";
@@ -126,12 +127,13 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
                   {"rock_n.ktx2", TOV_VK_R8G8B8A8_UNORM, 128, 128, 3},
                   {"mask.ktx2", TOV_VK_R8G8B8A8_UNORM, 64, 64, 3},
                   // Named like a normal map, a button in its normal state is colour.
-                  {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8}};
+                  {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8},
+                  {"ui/stone.ktx2", TOV_VK_BC1_RGB_SRGB, 128, 128, 8}};  // opaque
   {
     OpenedArchive archive(E2eTree::archive_path("e2e_cooked.tov"));
-    // Five textures, a font, two sounds, two meshes, two shaders, the
+    // Six textures, a font, two sounds, two meshes, two shaders, the
     // include and all.fileinfo.
-    EXPECT_EQ(archive.files(0).size(), 14u);
+    EXPECT_EQ(archive.files(0).size(), 15u);
     for (const Texture& e : textures) {
       TovFileInfo info = archive.file(e.name);
       TovTexture texture;

@@ -9,8 +9,12 @@
 // packed into a folder of the project's own.
 TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
   E2eTree tree;
-  const char* sources[] = {"Maps/Map-Easy/Bumper.BIN", "Hero Idle.bin", "Map-Easy/level.sol",
-                           "music.ogg.gz", "notes.lvl"};
+  const char* sources[] = {"Maps/Map-Easy/Bumper.BIN",
+                           "Hero Idle.bin",
+                           "Map-Easy/level.sol",
+                           "music.ogg.gz",
+                           "Price $5.bin",
+                           "notes.lvl"};
   for (const char* source : sources) tree.write(std::string("assets/") + source, source);
   tree.write("assets/Maps/notes.swp", "editor swap");
   tree.write("assets/shot-hard/Thumbs.db", "thumbnails");
@@ -30,9 +34,10 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
   OpenedArchive archive(tree.path("out/pack/e2e_real.tov"));
   EXPECT_EQ(archive.names(),
             (std::vector<std::string>{"all.fileinfo", "hero_idle.bin", "map_easy/level.sol",
-                                      "maps/map_easy/bumper.bin", "music.ogg.gz", "notes.text"}));
+                                      "maps/map_easy/bumper.bin", "music.ogg.gz", "notes.text",
+                                      "price__5.bin"}));
   // A game finds each file by the name its artist wrote.
-  for (const char* source : {sources[0], sources[1], sources[2], sources[3]}) {
+  for (const char* source : {sources[0], sources[1], sources[2], sources[3], sources[4]}) {
     char name[256];
     tov_archive_normalize_name(source, name, sizeof(name));
     TovFileInfo info = archive.file(name);

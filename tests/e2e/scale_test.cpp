@@ -190,3 +190,21 @@ TEST_F(Scale, StepsThroughSrunGiveTheLocalArchive) {
   // Three C++ data files, three shaders, a texture and a sound.
   EXPECT_EQ(jobs() - before, 8u);
 }
+
+// Option values are part of a step's key: a type changed in the endings file
+// packs again, though every input of the pack holds the same bytes.
+TEST(E2eCache, OptionValuesAreInTheKey) {
+  E2eTree tree;
+  tree.write("assets/a.sol", "level");
+  for (int type : {20, 21}) {
+    tree.write("endings.txt", ".sol copy " + std::to_string(type) + "\n");
+    ASSERT_EQ(tree.generate("e2e_key.tov", {"--tov-dir", "assets/", "--tov-endings", "endings.txt",
+                                            "--tov-cache", "file://" + tree.path("cache")})
+                  .status,
+              0);
+    ProcessResult built = tree.ninja();
+    ASSERT_EQ(built.status, 0) << built.out;
+    EXPECT_EQ(OpenedArchive(E2eTree::archive_path("e2e_key.tov")).file("a.sol").type, type);
+  }
+  remove(E2eTree::archive_path("e2e_key.tov").c_str());
+}

@@ -163,9 +163,14 @@ TEST(MeshCook, FormatsImport) {
     ASSERT_TRUE(cooked.viewed) << c.path << cooked.messages();
     EXPECT_EQ(cooked.mesh.lods[0].index_count, c.triangles * 3) << c.path;
     EXPECT_EQ(cooked.mesh.attribute_count, c.attributes) << c.path;
-    // A view refuses the file one byte short.
+    // A view refuses the file one byte short, or a level past the indices.
     TovMesh mesh;
     EXPECT_FALSE(tov_mesh_view(cooked.result.output.data, cooked.result.output.count - 1, &mesh));
+    TovMeshFileHeader header;
+    memcpy(&header, cooked.result.output.data, sizeof(header));
+    u32 past = header.index_count;  // level 0's first index, three indices short of its end
+    memcpy(cooked.result.output.data + header.lod_offset, &past, sizeof(past));
+    EXPECT_FALSE(tov_mesh_view(cooked.result.output.data, cooked.result.output.count, &mesh));
   }
 }
 

@@ -151,7 +151,6 @@ TEST(TextureCook, MipsHalveOddSizesAndFilterInTheirSpace) {
     EXPECT_EQ(levels.data[1].rgba.data[3], 255);
     destroy_mips(&levels);
   }
-  // Two opposite-leaning normals average to one pointing straight out.
   // Two normals leaning apart, (0.6, 0, 0.8) and (-0.6, 0, 0.8), average to
   // (0, 0, 0.8): renormalised, straight out.
   const u8 normals[] = {204, 128, 229, 255, 51, 128, 229, 255,
@@ -202,6 +201,9 @@ TEST(TextureCook, Ktx2RoundTripsThroughTheRuntimeView) {
   EXPECT_FALSE(tov_texture_view(file.data, file.count - 1, &texture));
   EXPECT_FALSE(tov_texture_view(file.data, 40, &texture));
   file.data[80 + 8] ^= 1;  // level 0's length
+  EXPECT_FALSE(tov_texture_view(file.data, file.count, &texture));
+  file.data[80 + 8] ^= 1;
+  file.data[1] = 'X';  // the identifier
   EXPECT_FALSE(tov_texture_view(file.data, file.count, &texture));
   for (EncodedLevel& level : levels) zu_array_destroy(&level.bytes);
   zu_array_destroy(&file);
