@@ -90,7 +90,6 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   for (const char* name : {"leaf.png", "rock.jpg", "rock_n.png", "mask.tga"})
     copy += " " + shell_quote(examples + "textures/" + name);
   copy += " . && cp " + shell_quote(examples + "textures/leaf.png") + " ui/exit_normal.png";
-  copy += " && cp " + shell_quote(examples + "textures/rock.jpg") + " ui/stone.jpg";
   copy += " && cp " + shell_quote(examples + "fonts/dejavu_sans_extralight.ttf") + " ui/body.ttf";
   copy += " && mkdir sfx && cp " + shell_quote(examples + "sounds/chime.flac") + " " +
           shell_quote(examples + "sounds/ui/click.wav") + " sfx/";
@@ -99,6 +98,10 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   ASSERT_EQ(run_shell(copy, tree.root()).status, 0);
   tree.write("assets/rock.jpg.toml", "format = \"astc\"\nastc_block = \"4x4\"\n");
   tree.write("assets/.texture.toml", "mips = 3\nformat = \"rgba8\"\n");
+  // An image with an alpha channel, all of it opaque: 8x8, 32-bit TGA.
+  std::string opaque("\0\0\2\0\0\0\0\0\0\0\0\0\x08\0\x08\0\x20\x28", 18);
+  for (int i = 0; i < 64; ++i) opaque += std::string{(char)(i * 4), 'P', (char)(255 - i), '\xff'};
+  tree.write("assets/ui/opaque.tga", opaque);
   tree.write("assets/ui/.font.toml", "size = 24\ncharacters = [\"0123456789\", \"48-57\"]\n");
   tree.write("assets/fx/common.glsl", "const float k = 0.5;\n");
   tree.write("assets/fx/tone.frag",
@@ -128,7 +131,7 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
                   {"mask.ktx2", TOV_VK_R8G8B8A8_UNORM, 64, 64, 3},
                   // Named like a normal map, a button in its normal state is colour.
                   {"ui/exit_normal.ktx2", TOV_VK_BC3_SRGB, 128, 64, 8},
-                  {"ui/stone.ktx2", TOV_VK_BC1_RGB_SRGB, 128, 128, 8}};  // opaque
+                  {"ui/opaque.ktx2", TOV_VK_BC1_RGB_SRGB, 8, 8, 4}};
   {
     OpenedArchive archive(E2eTree::archive_path("e2e_cooked.tov"));
     // Six textures, a font, two sounds, two meshes, two shaders, the
