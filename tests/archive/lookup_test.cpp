@@ -164,9 +164,10 @@ TEST(LookupTables, OneBucket) {
          slots.size() * sizeof(ArchiveSlot));
   ArchiveSlot bucket[4] = {};
   for (const ArchiveSlot& slot : slots) {
+    if (!slot.key) continue;
     u64 at = slot.key % 4;  // a key starts at its key mod four and wraps in its bucket
-    while (slot.key && bucket[at].key) at = (at + 1) % 4;
-    if (slot.key) bucket[at] = slot;
+    while (bucket[at].key) at = (at + 1) % 4;
+    bucket[at] = slot;
   }
   table.slot_count = 4;
   memcpy(bytes.data() + header.name_table, (const void*)&table, sizeof(table));

@@ -55,13 +55,3 @@ TEST(E2eBuild, IntermediatesOfASmallTreeAndIncrementalRebuilds) {
   EXPECT_EQ(read_file(tree.path("out/i/include/defs.h")), std::string("int y;\n\0", 8));
   remove(E2eTree::archive_path("e2e_build.tov").c_str());
 }
-
-TEST(E2eBuild, GenerationIsReproducible) {
-  E2eTree tree;
-  tree.write("assets/a.h", "a");
-  tree.write("assets/b/c.bin", "c");
-  ASSERT_EQ(tree.generate("e2e_same.tov", {"--tov-dir", "assets"}).status, 0);
-  std::string first = read_file(tree.path("out/build.ninja"));
-  ASSERT_EQ(tree.generate("e2e_same.tov", {"--tov-dir", "assets"}).status, 0);
-  EXPECT_EQ(read_file(tree.path("out/build.ninja")), first);
-}

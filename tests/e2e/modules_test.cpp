@@ -251,12 +251,3 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
   }
   remove(E2eTree::archive_path("e2e_cooked.tov").c_str());
 }
-
-TEST(E2eModules, UnknownEndingStillFails) {
-  E2eTree tree;
-  tree.write("assets/x.psd", "layers");
-  ProcessResult result = tree.generate("e2e_unknown.tov", {"--tov-dir", "assets/"});
-  EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(result.err,
-            "ERROR: No rules found that matches filename 'assets/x.psd', aborting...\n");
-}

@@ -57,7 +57,8 @@ TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
   std::string patch = E2eTree::archive_path("e2e_tool_patch.tov");
   ProcessResult diff = tool("diff " + quoted + " " + shell_quote(patch));
   EXPECT_EQ(diff.status, 1);
-  EXPECT_EQ(diff.out, "added    new.bin\nremoved  keep.h\nremoved  maps/town.bin\nchanged  a.bin\n");
+  EXPECT_EQ(diff.out,
+            "added    new.bin\nremoved  keep.h\nremoved  maps/town.bin\nchanged  a.bin\n");
   EXPECT_EQ(tool("diff " + quoted + " " + quoted + " --json").out,
             "{\"added\":[],\"removed\":[],\"changed\":[]}\n");
 
@@ -75,14 +76,8 @@ TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
   remove(patch.c_str());
 }
 
-// Help lists every option, the engine modules' included; both programs
-// print the one version of the build.
-TEST(E2eTool, HelpAndVersion) {
-  ProcessResult help = run_shell(shell_quote(host_path()) + " --help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* line : {"--tov-dir  ", "Directory(ies) to process for archive inclusion",
-                           "--arg-file-shell", "--tov-normalize-names", "--help", "--version"})
-    EXPECT_NE(help.out.find(line), std::string::npos) << line;
+// Both programs print the one version of the build.
+TEST(E2eTool, Version) {
   EXPECT_EQ(run_shell(shell_quote(host_path()) + " --version").out,
             std::string("tov ") + TOV_VERSION + "\n");
   EXPECT_EQ(tool("--version").out, std::string("tov-archive ") + TOV_VERSION + "\n");
@@ -96,7 +91,8 @@ TEST(E2eTool, ExtractNeverWritesOutsideItsDestination) {
   std::string wd = tree.path("w/x/");
   tree.write("w/up.bin", "up");
   tree.write("w/x/i/maps/town.bin", "town");
-  std::string inputs = shell_quote(wd + "i/../../up.bin") + " " + shell_quote(wd + "i/maps/town.bin");
+  std::string inputs =
+      shell_quote(wd + "i/../../up.bin") + " " + shell_quote(wd + "i/maps/town.bin");
   std::string host = shell_quote(host_path()) + " --tov-working-dir " + shell_quote(wd) +
                      " --tov-sdk-dir / --tov-intermediate-dir i/ --tov-command ";
   ASSERT_EQ(run_shell(host + "fileinfo --tov-command-in-file " + inputs +

@@ -12,13 +12,6 @@ ReactorMessage message(const char* channel, u16 number, u8 first_payload_byte = 
   return result;
 }
 
-class Mailboxes : public testing::Test {
- protected:
-  void SetUp() override { reactor_create(&host_); }
-  void TearDown() override { reactor_destroy(&host_); }
-  HostContext host_;
-};
-
 }  // namespace
 
 TEST(Mailbox, ChannelsFiltersAndOrder) {
@@ -61,49 +54,43 @@ TEST(Mailbox, ChannelsFiltersAndOrder) {
 }
 
 namespace {
-struct Poster {
-  Mailbox* target;
+// Another thread's mailbox, which posts to the creator's after a while.
+struct Other {
+  MessageBus* bus;
+  Mailbox* creator;
+  Mailbox* own;
 };
-u32 post_later(void* argument) {
+u32 other_thread(void* argument) {
+  Other* other = (Other*)argument;
+  other->own = reactor_mailbox(other->bus);
   threadlocal_sleep(30);
   ReactorMessage core = message("CORE", 1);
-  mailbox_post(((Poster*)argument)->target, &core, &core + 1);
+  mailbox_post(other->creator, &core, &core + 1);
   return 0;
 }
 }  // namespace
 
-TEST_F(Mailboxes, WaitReturnsAtOnceWithTimeOutZeroAndBlocksUntilAPostWithout) {
-  Mailbox* mailbox = reactor_mailbox(&host_.bus);
+// A wait without time-out blocks until a post, one with time-out 0 returns
+// at once; a broadcast reaches every thread's mailbox.
+TEST(Mailbox, WaitsAndBroadcasts) {
+  HostContext host;
+  reactor_create(&host);
+  Other other = {&host.bus, reactor_mailbox(&host.bus), nullptr};
   ZuArray<ReactorMessage> out = {};
-  mailbox_wait(mailbox, &out, 0);
+  mailbox_wait(other.creator, &out, 0);
   EXPECT_EQ(out.count, 0u);
-  Poster poster = {mailbox};
-  ZuThread* thread = thread_thread_create(post_later, &poster, "poster", 1000000);
-  while (out.count == 0) mailbox_wait(mailbox, &out, kMailboxWaitForever);
+  ZuThread* thread = thread_thread_create(other_thread, &other, "other", 1000000);
+  while (out.count == 0) mailbox_wait(other.creator, &out, kMailboxWaitForever);
   EXPECT_EQ(out.count, 1u);
   thread_thread_join(thread);
   thread_thread_destroy(thread);
-  zu_array_destroy(&out);
-}
-
-TEST_F(Mailboxes, BroadcastReachesEveryMailbox) {
-  Mailbox* mine = reactor_mailbox(&host_.bus);
-  static Mailbox* theirs;
-  ZuThread* thread = thread_thread_create(
-      [](void* bus) -> u32 {
-        theirs = reactor_mailbox((MessageBus*)bus);
-        return 0;
-      },
-      &host_.bus, "other", 1000000);
-  thread_thread_join(thread);
-  thread_thread_destroy(thread);
-  ASSERT_NE(theirs, mine);
+  ASSERT_NE(other.own, other.creator);
   ReactorMessage core = message("CORE", 2);
-  reactor_broadcast(&host_.bus, &core);
-  ZuArray<ReactorMessage> out = {};
-  mailbox_poll(mine, &out);
-  EXPECT_EQ(out.count, 1u);
-  mailbox_poll(theirs, &out);
-  EXPECT_EQ(out.count, 1u);
+  reactor_broadcast(&host.bus, &core);
+  for (Mailbox* mailbox : {other.creator, other.own}) {
+    mailbox_poll(mailbox, &out);
+    EXPECT_EQ(out.count, 1u);
+  }
   zu_array_destroy(&out);
+  reactor_destroy(&host);
 }

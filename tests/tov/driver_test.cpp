@@ -83,26 +83,3 @@ TEST(DriverDeathTest, GenerationNormalisesAndQueuesInOrder) {
   ASSERT_NE(first_at, std::string::npos);
   EXPECT_NE(ninja.find(statement, first_at + 1), std::string::npos);
 }
-
-TEST(DriverDeathTest, ZuInitInstallsTheEntryOnlyForTov) {
-  EXPECT_EXIT(
-      {
-        HostContext host = {};
-        zu_set_host(&host);
-        for (const char* name : {"tovx", "to", "TOV"}) {
-          host.module_name = name;
-          const char* const* deps = nullptr;
-          zu_init(nullptr, 0, &deps);
-          if (host.entry || deps) _exit(1);
-        }
-        host.module_name = "tov";
-        const char* const* deps = nullptr;
-        zu_init(nullptr, 0, &deps);
-        if (!host.entry || !deps) _exit(2);
-        std::string names;
-        for (; *deps; ++deps) names += std::string(*deps) + " ";
-        if (names != "render image audio model font entity game ") _exit(3);
-        _exit(0);
-      },
-      testing::ExitedWithCode(0), "");
-}
