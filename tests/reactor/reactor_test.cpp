@@ -12,8 +12,8 @@
 TEST(Reactor, ThreadCountRule) {
   TestHost host;
   parse_arguments({});
-  for (u32 processors : {1u, 2u, 3u, 8u})
-    EXPECT_EQ(reactor_thread_count_for(processors), processors > 3 ? processors - 2 : 1u);
+  const u32 threads_for[][2] = {{1, 1}, {2, 1}, {3, 1}, {4, 2}, {8, 6}};  // processors, threads
+  for (const auto& c : threads_for) EXPECT_EQ(reactor_thread_count_for(c[0]), c[1]) << c[0];
   parse_arguments({"--threads", "3"});
   EXPECT_EQ(reactor_thread_count_for(64), 3u);
   EXPECT_EQ(reactor_thread_count(), 3u);
