@@ -6,10 +6,22 @@
 
 namespace {
 ZuArray<BuildRule> g_rules;
+// The table's size after each registration whose sort is still owed. Only
+// generation reads the table, so a command run never sorts; the sorts are
+// made at the first read, in order, so that rules of equal endings stand
+// as one sort after each registration would have left them.
+ZuArray<u32> g_sorts_owed;
 BuildRule g_fallback;
 bool g_has_fallback;
 
 u64 ending_hash_of(const BuildRule* rule) { return rule->ending_hash; }
+
+void settle(void) {
+  for (u32 i = 0; i < g_sorts_owed.count; ++i)
+    if (g_sorts_owed.data[i] > 1)
+      zu_sort_by(g_rules.data, g_rules.data + g_sorts_owed.data[i] - 1, ending_hash_of);
+  g_sorts_owed.count = 0;
+}
 }  // namespace
 
 void build_rule_make(BuildRule* rule, const char* ending, const char* command,
@@ -31,7 +43,10 @@ const char* file_ending(const char* name) {
   return sys_strchr(slash ? slash + 1 : name, '.');
 }
 
-const ZuArray<BuildRule>* build_rule_table(void) { return &g_rules; }
+const ZuArray<BuildRule>* build_rule_table(void) {
+  settle();
+  return &g_rules;
+}
 
 void build_rule_set_fallback(const BuildRule* rule) {
   if (g_has_fallback) zu_destroy(&g_fallback);
@@ -48,11 +63,12 @@ void tov_register_build_rule(const BuildRule* rules, u64 count) {
          count * sizeof(BuildRule));
   g_rules.count += (u32)count;
   sys_free(copies.data);  // the table owns the copies' parts now
-  if (g_rules.count > 1) zu_sort_by(g_rules.data, g_rules.data + g_rules.count - 1, ending_hash_of);
+  zu_array_push(&g_sorts_owed, g_rules.count);
 }
 
 bool find_build_rules(const char* source, const char* ending, const BuildRule** first,
                       const BuildRule** end) {
+  settle();
   u64 hash = zu_hash(ending, strlen(ending));
   const BuildRule* hit = zu_binary_search_by(&g_rules, hash, ending_hash_of);
   if (hit) {
