@@ -221,7 +221,12 @@ ZU_EXPORT void filesystem_mapped_file_prefer_large_pages(ZuMappedFile* mapping, 
 
 // ---- shared libraries ----------------------------------------------------
 // Loads "<folder of the executable>/<name>.x86_64" and, when it exports
-// shared_init, calls it with context. Null on failure.
+// shared_init, calls it with context. Null on failure. Every symbol is bound
+// at loading, so that a module that does not fit fails there with a reason;
+// with ZU_SHARED_LAZY in flags, a function is bound at its first call: for
+// cooking libraries, whose codecs bring thousands of imports a step never
+// calls.
+#define ZU_SHARED_LAZY 2u
 ZU_EXPORT ZuShared* shared_shared_create(const char* name, u32 flags, const void* context);
 ZU_EXPORT const char* shared_shared_get_name(ZuShared* shared);
 ZU_EXPORT void* shared_shared_load_function(ZuShared* shared, const char* symbol);

@@ -14,7 +14,6 @@ thread_local char g_last_error[512];
 }  // namespace
 
 ZuShared* shared_shared_create(const char* name, u32 flags, const void* context) {
-  (void)flags;
   g_last_error[0] = 0;
   u64 length = strlen(name);
   if (length == 0 || length >= sizeof(ZuShared::name) || strchr(name, '/')) {
@@ -23,7 +22,7 @@ ZuShared* shared_shared_create(const char* name, u32 flags, const void* context)
   }
   char path[4096];
   sys_snprintf(path, sizeof(path), "%s%s.x86_64", filesystem_get_exe_dir(), name);
-  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(path, (flags & ZU_SHARED_LAZY ? RTLD_LAZY : RTLD_NOW) | RTLD_LOCAL);
   if (!library) {
     const char* reason = dlerror();
     sys_strncpy(g_last_error, reason ? reason : path, sizeof(g_last_error));

@@ -70,7 +70,7 @@ void* engine_module_cook_function(const char* library, const char* function) {
   // Loaded once and never unloaded: codecs may keep threads running
   // (libsquish's OpenMP workers), which must not lose their code. A module
   // has one cooking library, so one handle serves.
-  static ZuShared* loaded = shared_shared_create(library, 1, zu_host());
+  static ZuShared* loaded = shared_shared_create(library, 1 | ZU_SHARED_LAZY, zu_host());
   if (!loaded)
     sys_exit(-1, "ERROR: Couldn't load the cooking library '%s' (%s)", library,
              shared_shared_last_error());
