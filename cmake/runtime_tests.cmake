@@ -18,6 +18,7 @@ if(NOT GTest_FOUND)
 endif()
 add_executable(runtime_test ${PROJECT_SOURCE_DIR}/tests/runtime/runtime_test.cpp)
 target_link_libraries(runtime_test PRIVATE tov_archive GTest::gtest_main)
+target_include_directories(runtime_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 # g++ 12 reports false -Wrestrict overlaps inside std::string's operator+.
 target_compile_options(runtime_test PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 add_test(NAME runtime_test COMMAND runtime_test)

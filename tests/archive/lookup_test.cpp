@@ -3,6 +3,7 @@
 
 #include "archive/format.h"
 #include "archive_builder.h"
+#include "opened_archive.h"
 #include "tov/tov_archive.h"
 
 namespace {
@@ -173,14 +174,10 @@ TEST(LookupTables, OneBucket) {
   memcpy(bytes.data() + header.name_table, (const void*)&table, sizeof(table));
   memcpy(bytes.data() + header.name_table + sizeof(table), (const void*)bucket, sizeof(bucket));
   write_file(path, bytes);
-  const char* paths[] = {path.c_str()};
-  TovArchiveSetDesc desc = {paths, 1};
-  TovArchiveSet* set = tov_archive_create(&desc);
-  ASSERT_NE(set, nullptr);
+  OpenedArchive archive(path);
   const char* names[] = {"a.bin", "all.fileinfo"};
-  EXPECT_TRUE(tov_archive_access_file(set, names[0], nullptr));
-  EXPECT_EQ(tov_archive_access_files(set, names, 2, nullptr, 0), 2u);
-  tov_archive_destroy(set);
+  EXPECT_TRUE(tov_archive_access_file(archive.set, names[0], nullptr));
+  EXPECT_EQ(tov_archive_access_files(archive.set, names, 2, nullptr, 0), 2u);
 }
 
 TEST(Names, NormalizedAsDocumented) {

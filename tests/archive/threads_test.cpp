@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive_builder.h"
+#include "opened_archive.h"
 #include "tov/tov_archive.h"
 
 TEST(ArchiveThreads, SixteenThreadsLookUpAndIndexOneSet) {
@@ -15,11 +16,8 @@ TEST(ArchiveThreads, SixteenThreadsLookUpAndIndexOneSet) {
     files.push_back({"d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".bin",
                      std::string(i + 1, 'x'), (u16)(2 + i % 3)});
   build_archive(dir.path(), files, dir / "a.tov");
-  std::string path = dir / "a.tov";
-  const char* paths[] = {path.c_str()};
-  TovArchiveSetDesc desc = {paths, 1};
-  TovArchiveSet* set = tov_archive_create(&desc);
-  ASSERT_NE(set, nullptr);
+  OpenedArchive archive(dir / "a.tov");
+  const TovArchiveSet* set = archive.set;
   std::vector<int> failures(16, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < 16; ++t) {
@@ -42,7 +40,6 @@ TEST(ArchiveThreads, SixteenThreadsLookUpAndIndexOneSet) {
   }
   for (std::thread& thread : threads) thread.join();
   for (int t = 0; t < 16; ++t) EXPECT_EQ(failures[t], 0) << t;
-  tov_archive_destroy(set);
 }
 
 // More members than the pack keeps open at once: they are opened ahead on a
@@ -60,15 +57,7 @@ TEST(ArchiveThreads, PackOfManyMembersOverAnOldArchive) {
   std::string bytes = read_file(dir / "old.tov");
   ASSERT_LT(bytes.size(), 200000u);
   EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, nullptr, 0));
-  std::string path = dir / "old.tov";
-  const char* paths[] = {path.c_str()};
-  TovArchiveSetDesc desc = {paths, 1};
-  TovArchiveSet* set = tov_archive_create(&desc);
-  ASSERT_NE(set, nullptr);
-  for (const PackedFile& file : files) {
-    TovFileInfo info;
-    ASSERT_TRUE(tov_archive_access_file(set, file.name.c_str(), &info)) << file.name;
-    EXPECT_EQ(std::string((const char*)info.data, info.size), file.contents) << file.name;
-  }
-  tov_archive_destroy(set);
+  OpenedArchive archive(dir / "old.tov");
+  for (const PackedFile& file : files)
+    EXPECT_EQ(archive.bytes(file.name.c_str()), file.contents) << file.name;
 }

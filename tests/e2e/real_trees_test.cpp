@@ -40,8 +40,7 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
   for (const char* source : {sources[0], sources[1], sources[2], sources[3], sources[4]}) {
     char name[256];
     tov_archive_normalize_name(source, name, sizeof(name));
-    TovFileInfo info = archive.file(name);
-    EXPECT_EQ(std::string((const char*)info.data, info.size), source);
+    EXPECT_EQ(archive.bytes(name), source);
   }
   EXPECT_EQ(archive.file("map_easy/level.sol").type, 20);
   EXPECT_EQ(archive.file("notes.text").type, 21);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tov/tov_archive.h"
+#include "opened_archive.h"
 
 namespace {
 
@@ -32,21 +32,6 @@ std::vector<std::string> read_lines(const std::string& path) {
   return lines;
 }
 
-struct Set {
-  TovArchiveSet* set;
-  explicit Set(const std::string& path) {
-    const char* paths[] = {path.c_str()};
-    TovArchiveSetDesc desc = {paths, 1};
-    set = tov_archive_create(&desc);
-  }
-  ~Set() { tov_archive_destroy(set); }
-  std::vector<TovFileInfo> all() const {
-    std::vector<TovFileInfo> files(tov_archive_index_directory(set, "", 0, nullptr, 0));
-    tov_archive_index_directory(set, "", 0, files.data(), files.size());
-    return files;
-  }
-};
-
 bool same_file(const TovFileInfo& a, const TovFileInfo& b) {
   return a.data == b.data && a.size == b.size && a.type == b.type &&
          std::string(a.name) == std::string(b.name);
@@ -64,9 +49,9 @@ TEST(Runtime, ExampleArchiveReadsWhole) {
   EXPECT_TRUE(
       tov_archive_verify(bytes.data(), bytes.size(), TOV_VERIFY_CONTENT, message, sizeof(message)))
       << message;
-  Set demo(fixture("demo.tov"));
+  OpenedArchive demo(fixture("demo.tov"));
   ASSERT_NE(demo.set, nullptr);
-  std::vector<TovFileInfo> files = demo.all();
+  std::vector<TovFileInfo> files = demo.files();
   ASSERT_GT(files.size(), 20u);
   std::vector<const char*> names;
   std::vector<uint64_t> hashes;
@@ -115,7 +100,7 @@ TEST(Runtime, HundredThousandFiles) {
   char message[256] = "";
   EXPECT_TRUE(tov_archive_verify(bytes.data(), bytes.size(), 0, message, sizeof(message)))
       << message;
-  Set big(fixture("big.tov"));
+  OpenedArchive big(fixture("big.tov"));
   ASSERT_NE(big.set, nullptr);
   uint64_t found = 0, same = 0;
   for (const std::string& name : names) {
@@ -127,7 +112,7 @@ TEST(Runtime, HundredThousandFiles) {
   }
   EXPECT_EQ(found, names.size());
   EXPECT_EQ(same, names.size());
-  EXPECT_EQ(big.all().size(), names.size() + 1);  // and all.fileinfo
+  EXPECT_EQ(big.files().size(), names.size() + 1);  // and all.fileinfo
 }
 
 // Damaged archives are refused by verification with the fault named, and
@@ -142,10 +127,10 @@ TEST(Runtime, DamagedArchivesAreRefused) {
     EXPECT_NE(message[0], '\0');
     // Every byte handed out is touched: one outside the mapping would
     // fault (or, under AddressSanitizer, be named).
-    Set damaged(fixture("damaged/" + name));
+    OpenedArchive damaged(fixture("damaged/" + name));
     if (!damaged.set) continue;
     uint64_t sum = 0;
-    for (const TovFileInfo& file : damaged.all()) {
+    for (const TovFileInfo& file : damaged.files()) {
       EXPECT_LE(file.size, bytes.size());
       for (uint64_t i = 0; i < file.size; ++i) sum += ((const unsigned char*)file.data)[i];
       sum += std::string(file.name).size();
@@ -157,11 +142,11 @@ TEST(Runtime, DamagedArchivesAreRefused) {
 // A path with characters beyond ASCII opens on every system (UTF-8 in,
 // the wide API on Windows).
 TEST(Runtime, PathBeyondAscii) {
-  Set plain(fixture("demo.tov"));
-  Set wide(
+  OpenedArchive plain(fixture("demo.tov"));
+  OpenedArchive wide(
       fixture("donn\xc3\xa9"
               "es/d\xc3\xa9mo.tov"));
   ASSERT_NE(wide.set, nullptr);
-  EXPECT_EQ(wide.all().size(), plain.all().size());
-  EXPECT_EQ(Set(fixture("no such folder/d\xc3\xa9mo.tov")).set, nullptr);
+  EXPECT_EQ(wide.files().size(), plain.files().size());
+  EXPECT_EQ(OpenedArchive(fixture("no such folder/d\xc3\xa9mo.tov")).set, nullptr);
 }

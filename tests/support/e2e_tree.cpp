@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <time.h>
 
-#include <algorithm>
-
 std::string host_path() { return bin_dir() + "tov"; }
 
 void E2eTree::age(const std::string& relative, long seconds_from_now) const {
@@ -32,33 +30,4 @@ ProcessResult E2eTree::ninja(const std::string& options) const {
 
 std::string E2eTree::archive_path(const std::string& archive) {
   return bin_dir() + "danger_zone/" + archive;
-}
-
-OpenedArchive::OpenedArchive(const std::string& path) {
-  const char* paths[] = {path.c_str()};
-  TovArchiveSetDesc desc = {paths, 1};
-  set = tov_archive_create(&desc);
-  EXPECT_NE(set, nullptr) << path;
-}
-
-OpenedArchive::~OpenedArchive() { tov_archive_destroy(set); }
-
-std::vector<TovFileInfo> OpenedArchive::files(u64 type) const {
-  if (!set) return {};
-  std::vector<TovFileInfo> files(tov_archive_index_directory(set, "", type, nullptr, 0));
-  files.resize(tov_archive_index_directory(set, "", type, files.data(), files.size()));
-  return files;
-}
-
-std::vector<std::string> OpenedArchive::names() const {
-  std::vector<std::string> result;
-  for (const TovFileInfo& info : files()) result.push_back(info.name);
-  std::sort(result.begin(), result.end());
-  return result;
-}
-
-TovFileInfo OpenedArchive::file(const char* name) const {
-  TovFileInfo info = {};
-  EXPECT_TRUE(set && tov_archive_access_file(set, name, &info)) << name;
-  return info;
 }

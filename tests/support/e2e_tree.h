@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "opened_archive.h"
 #include "test_support.h"
-#include "tov/tov_archive.h"
 
 class E2eTree {
  public:
@@ -31,14 +31,3 @@ class E2eTree {
 };
 
 std::string host_path();
-
-// One archive loaded as a game would, for the checks of a test.
-struct OpenedArchive {
-  TovArchiveSet* set;
-  explicit OpenedArchive(const std::string& path);
-  ~OpenedArchive();
-  // Every packed file, by name hash.
-  std::vector<TovFileInfo> files(u64 type = 0) const;
-  std::vector<std::string> names() const;  // sorted
-  TovFileInfo file(const char* name) const;  // a failed expectation when missing
-};

@@ -42,9 +42,12 @@ TEST(FileCommands, CopyAndMirror) {
   TempDir dir;
   write_file(dir / "tree/a.txt", "a");
   write_file(dir / "tree/b/c.txt", "c");
+  write_file(dir / "copy/stale.txt", "old");  // a file the tree no longer has goes
   parse_arguments({"--tov-command-in-file", dir / "tree", "--tov-command-out-file", dir / "copy"});
   EXPECT_EQ(run_command("mirror_dir", (dir.path() + "/").c_str(), "/", "i/"), 0u);
   EXPECT_EQ(read_file(dir / "copy/b/c.txt"), "c");
+  EXPECT_EQ(filesystem_get_attr((dir / "copy/stale.txt").c_str()), 0u);
+  EXPECT_FALSE(filesystem_mirror_directory("copy", "nothing", dir.path().c_str()));
 }
 
 TEST(FileCommandsDeathTest, CountsAreCheckedFirst) {

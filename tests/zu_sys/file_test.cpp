@@ -65,18 +65,6 @@ TEST(Paths, AttributeBitsAndModificationTime) {
   EXPECT_EQ(filesystem_get_last_modified_time((dir / "none").c_str()), 0u);
 }
 
-TEST(Paths, MirrorDirectoryCopiesTreeAndDropsExtraFiles) {
-  TempDir dir;
-  write_file(dir / "src/a.txt", "A");
-  write_file(dir / "src/sub/b.txt", "B");
-  write_file(dir / "dst/stale.txt", "old");
-  EXPECT_TRUE(filesystem_mirror_directory("dst", "src", dir.path().c_str()));
-  EXPECT_EQ(read_file(dir / "dst/a.txt"), "A");
-  EXPECT_EQ(read_file(dir / "dst/sub/b.txt"), "B");
-  EXPECT_EQ(filesystem_get_attr((dir / "dst/stale.txt").c_str()), 0u);
-  EXPECT_FALSE(filesystem_mirror_directory("dst", "nothing", dir.path().c_str()));
-}
-
 TEST(MappedFile, WholeFileReadOnlyAndEmptyFile) {
   TempDir dir;
   write_file(dir / "data", "mapped bytes");
@@ -98,44 +86,6 @@ TEST(MappedFile, WholeFileReadOnlyAndEmptyFile) {
   filesystem_mapped_file_destroy(mapping);
   EXPECT_EQ(filesystem_mapped_file_create((dir / "missing").c_str()), nullptr);
   EXPECT_EQ(filesystem_mapped_file_create(dir.path().c_str()), nullptr);
-}
-
-TEST(MappedFile, LargePagesAreAskedForWholePiecesOfTheRangeOnly) {
-  if (access("/sys/kernel/mm/transparent_hugepage", F_OK) != 0)
-    GTEST_SKIP() << "this kernel has no large pages for mappings";
-  TempDir dir;
-  const u64 mib = 1 << 20;
-  std::string contents(12 * mib, 'x');
-  contents.back() = 'z';
-  write_file(dir / "big", contents);
-  std::string path = dir / "big";
-  ZuMappedFile* mapping = filesystem_mapped_file_create(path.c_str());
-  ASSERT_NE(mapping, nullptr);
-  auto large = [&](u64 offset) {
-    return mapping_flags_at(path, offset).find(" hg") != std::string::npos;
-  };
-  u64 size = 0;
-  const char* memory = (const char*)filesystem_mapped_file_get_memory(mapping, &size);
-  EXPECT_FALSE(large(0));
-  filesystem_mapped_file_prefer_large_pages(mapping, 0, 48);
-  EXPECT_TRUE(large(0));
-  // The whole 2 MiB piece: a large page maps no less.
-  if ((uintptr_t)memory % (2 * mib) == 0) {
-    EXPECT_TRUE(large(2 * mib - 1));
-  }
-  EXPECT_FALSE(large(6 * mib));
-  // A range past the end is cut at the end.
-  filesystem_mapped_file_prefer_large_pages(mapping, 9 * mib + 5, ~0ull);
-  EXPECT_TRUE(large(9 * mib + 5));
-  EXPECT_TRUE(large(12 * mib - 1));
-  EXPECT_FALSE(large(6 * mib));
-  // Nothing at or past the end, nothing for no bytes.
-  filesystem_mapped_file_prefer_large_pages(mapping, 12 * mib, 10);
-  filesystem_mapped_file_prefer_large_pages(mapping, ~0ull, ~0ull);
-  filesystem_mapped_file_prefer_large_pages(mapping, 6 * mib, 0);
-  EXPECT_FALSE(large(6 * mib));
-  EXPECT_EQ(std::string(memory, size), contents);
-  filesystem_mapped_file_destroy(mapping);
 }
 
 TEST(Shared, MissingModuleFailsWithAReason) {
