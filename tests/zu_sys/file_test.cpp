@@ -88,6 +88,29 @@ TEST(MappedFile, WholeFileReadOnlyAndEmptyFile) {
   EXPECT_EQ(filesystem_mapped_file_create(dir.path().c_str()), nullptr);
 }
 
+// Large pages are asked for whole 2 MiB pieces of the range, cut at the
+// file's end; nothing for no bytes or past the end.
+TEST(MappedFile, LargePagesForTheRangeCutAtTheEnd) {
+  if (access("/sys/kernel/mm/transparent_hugepage", F_OK) != 0)
+    GTEST_SKIP() << "this kernel has no large pages for mappings";
+  TempDir dir;
+  const u64 mib = 1 << 20;
+  std::string path = dir / "big";
+  write_file(path, std::string(12 * mib, 'x'));
+  ZuMappedFile* mapping = filesystem_mapped_file_create(path.c_str());
+  auto large = [&](u64 offset) {
+    return mapping_flags_at(path, offset).find(" hg") != std::string::npos;
+  };
+  filesystem_mapped_file_prefer_large_pages(mapping, 12 * mib, 10);
+  filesystem_mapped_file_prefer_large_pages(mapping, 6 * mib, 0);
+  EXPECT_FALSE(large(6 * mib));
+  filesystem_mapped_file_prefer_large_pages(mapping, 9 * mib + 5, ~0ull);
+  EXPECT_TRUE(large(9 * mib + 5));
+  EXPECT_TRUE(large(12 * mib - 1));
+  EXPECT_FALSE(large(6 * mib));
+  filesystem_mapped_file_destroy(mapping);
+}
+
 TEST(Shared, MissingModuleFailsWithAReason) {
   EXPECT_EQ(shared_shared_create("no_such_module", 1, nullptr), nullptr);
   EXPECT_NE(std::string(shared_shared_last_error()).find("no_such_module.x86_64"),
