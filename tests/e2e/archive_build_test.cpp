@@ -119,6 +119,4 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
     EXPECT_EQ(patch.names(), (std::vector<std::string>{"all.fileinfo", "b.bin", "e.bin"}));
     EXPECT_EQ(patch.file("all.fileinfo").size, 2 * 24u);  // the packed files only
   }
-  remove(first.c_str());
-  remove(E2eTree::archive_path("e2e_patch.tov").c_str());
 }

@@ -53,5 +53,4 @@ TEST(E2eBuild, IntermediatesOfASmallTreeAndIncrementalRebuilds) {
   EXPECT_EQ(steps(rebuilt.out), 3) << rebuilt.out;
   EXPECT_NE(rebuilt.out.find("NULLTERMINATE"), std::string::npos);
   EXPECT_EQ(read_file(tree.path("out/i/include/defs.h")), std::string("int y;\n\0", 8));
-  remove(E2eTree::archive_path("e2e_build.tov").c_str());
 }

@@ -115,7 +115,6 @@ TEST(E2eFatal, InputsThatAreNotRegularFiles) {
             std::string::npos)
       << result.out;
   ASSERT_EQ(tree.ninja().status, 0);
-  std::string archive = E2eTree::archive_path("e2e_linked.tov");
-  EXPECT_EQ(OpenedArchive(archive).bytes("linked.bin"), "real bytes");
-  remove(archive.c_str());
+  EXPECT_EQ(OpenedArchive(E2eTree::archive_path("e2e_linked.tov")).bytes("linked.bin"),
+            "real bytes");
 }

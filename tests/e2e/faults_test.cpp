@@ -104,7 +104,6 @@ TEST(E2eFaults, AStepCutShortAtAnyWriteLeavesItsLastGoodOutput) {
       << message;
   EXPECT_EQ(contents(archive).size(), 40u);
   EXPECT_EQ(contents(archive)["d0/f0.bin"], "changed#2");
-  remove(archive.c_str());
 }
 
 TEST(E2eFaults, AGameMappingTheArchiveKeepsReadingItAcrossARebuild) {
@@ -118,7 +117,6 @@ TEST(E2eFaults, AGameMappingTheArchiveKeepsReadingItAcrossARebuild) {
   ASSERT_EQ(tree.ninja().status, 0);
   EXPECT_EQ(contents(archive).size(), 12u);
   EXPECT_EQ(contents(game), before);  // every byte of the old mapping
-  remove(archive.c_str());
 }
 
 TEST(E2eFaults, BuildKilledHalfWayResumesToTheCleanResult) {
@@ -139,5 +137,4 @@ TEST(E2eFaults, BuildKilledHalfWayResumesToTheCleanResult) {
   ASSERT_EQ(tree.ninja().status, 0);
   EXPECT_EQ(after_kill.size(), 200u);
   EXPECT_EQ(after_kill, contents(archive));
-  remove(archive.c_str());
 }

@@ -38,19 +38,15 @@ TEST(E2eModules, EveryModuleFilePacksWithItsModulesType) {
   ProcessResult built = tree.ninja();
   ASSERT_EQ(built.status, 0) << built.out;
   EXPECT_EQ(read_file(tree.path("out/i/e/j.json")), "{\"x\":1}");  // minified
-  std::string path = E2eTree::archive_path("e2e_modules.tov");
-  {
-    OpenedArchive archive(path);
-    for (const File& file : files) EXPECT_EQ(archive.file(file.name).type, file.type) << file.name;
-    for (u16 type = TOV_TYPE_RENDER; type <= TOV_TYPE_GAME; ++type) {
-      std::vector<TovFileInfo> listed = archive.files(type);
-      u64 expected = 0;
-      for (const File& file : files) expected += file.type == type;
-      EXPECT_EQ(listed.size(), expected) << type;
-      for (const TovFileInfo& info : listed) EXPECT_EQ(info.type, type);
-    }
+  OpenedArchive archive(E2eTree::archive_path("e2e_modules.tov"));
+  for (const File& file : files) EXPECT_EQ(archive.file(file.name).type, file.type) << file.name;
+  for (u16 type = TOV_TYPE_RENDER; type <= TOV_TYPE_GAME; ++type) {
+    std::vector<TovFileInfo> listed = archive.files(type);
+    u64 expected = 0;
+    for (const File& file : files) expected += file.type == type;
+    EXPECT_EQ(listed.size(), expected) << type;
+    for (const TovFileInfo& info : listed) EXPECT_EQ(info.type, type);
   }
-  remove(path.c_str());
 }
 
 TEST(E2eModules, BadJsonFailsWithItsPositionAndWritesNothing) {
@@ -249,5 +245,4 @@ TEST(E2eModules, CookedAssetsFollowTheirSourcesIncludesAndSettings) {
     for (u32 i = 0; i < c.kept.size(); ++i)
       EXPECT_EQ(read_file(tree.path("out/i/" + c.kept[i])), kept_bytes[i]) << c.kept[i];
   }
-  remove(E2eTree::archive_path("e2e_cooked.tov").c_str());
 }

@@ -206,5 +206,4 @@ TEST(E2eCache, OptionValuesAreInTheKey) {
     ASSERT_EQ(built.status, 0) << built.out;
     EXPECT_EQ(OpenedArchive(E2eTree::archive_path("e2e_key.tov")).file("a.sol").type, type);
   }
-  remove(E2eTree::archive_path("e2e_key.tov").c_str());
 }

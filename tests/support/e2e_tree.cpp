@@ -14,8 +14,13 @@ void E2eTree::age(const std::string& relative, long seconds_from_now) const {
   utimensat(AT_FDCWD, path(relative).c_str(), times, 0);
 }
 
+E2eTree::~E2eTree() {
+  for (const std::string& archive : archives_) remove(archive_path(archive).c_str());
+}
+
 ProcessResult E2eTree::generate(const std::string& archive,
                                 const std::vector<std::string>& options) const {
+  archives_.push_back(archive);
   std::string command = shell_quote(host_path()) + " --tov-working-dir " + shell_quote(root()) +
                         " --tov-sdk-dir " + shell_quote(source_dir() + "sdk") +
                         " --tov-intermediate-dir out/i --tov-out " + shell_quote(archive) +

@@ -9,9 +9,11 @@
 #include "opened_archive.h"
 #include "test_support.h"
 
+// The archives it generates (in the tool's danger_zone/) go with it.
 class E2eTree {
  public:
   E2eTree() : dir_("tov e2e") {}
+  ~E2eTree();
   std::string root() const { return dir_.path() + "/"; }
   std::string path(const std::string& relative) const { return root() + relative; }
   void write(const std::string& relative, const std::string& contents) const {
@@ -28,6 +30,7 @@ class E2eTree {
 
  private:
   TempDir dir_;
+  mutable std::vector<std::string> archives_;
 };
 
 std::string host_path();
