@@ -7,12 +7,11 @@
 
 namespace {
 
-// A record of a string followed by an array of strings: 36 bytes.
+// A record of a string followed by an array of strings.
 struct Group {
   ZuString name;
   ZuArray<ZuString> patterns;
 };
-static_assert(sizeof(Group) == 36, "a string and an array pack without padding");
 
 void zu_destroy(Group* group) {
   zu_array_destroy(&group->patterns);
@@ -104,7 +103,6 @@ TEST(ZuArray, AssignRangeInsideItselfLeavesExactlyThoseElements) {
 TEST(ZuSmallArray, StaysInlineThenMovesToExactHeapBlock) {
   ZuSmallArray<u64, 256> array;
   zu_small_array_init(&array);
-  static_assert(sizeof(array.items) == 2048, "the room for 256 numbers");
   for (u64 i = 0; i < 256; ++i) zu_small_array_push(&array, i);
   EXPECT_FALSE(zu_small_array_is_heap(&array));
   EXPECT_EQ(array.marker, 256);
