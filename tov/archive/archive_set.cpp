@@ -29,15 +29,12 @@ LoadedArchive* load(const char* path) {
   archive->size = size;
   archive->path_text = zu_string_text(&archive->path);
   archive->entries_end = 0;
-  // A file built by the packer ends in a 0 byte (the high byte of the last
-  // slot of its directory table). One that does not is left without tables;
-  // one that does guarantees that every name inside it ends inside it, so
-  // the lookups need no scan to hand out a name.
-  if (size >= sizeof(ArchiveHeader) && base[size - 1] == 0) {
+  if (size >= sizeof(ArchiveHeader)) {
     // Lookups read the entries and the tables at random: large pages there
     // spare most of their page faults and TLB misses. The file data is left
     // to the system's read-ahead, as a game may read little of it. Advised
-    // before the header is read: a page read in small stays small.
+    // before any of those bytes is read, the last one included: a piece of
+    // the mapping touched in small pages stays small.
     filesystem_mapped_file_prefer_large_pages(mapping, 0, sizeof(ArchiveHeader));
     const ArchiveHeader* header = (const ArchiveHeader*)base;
     u64 data_start = size;  // the entries end where the first file's data begins
@@ -45,10 +42,16 @@ LoadedArchive* load(const char* path) {
       data_start = ((const ArchiveEntry*)(header + 1))->data;
     filesystem_mapped_file_prefer_large_pages(mapping, 0, data_start);
     filesystem_mapped_file_prefer_large_pages(mapping, header->name_table, size);
-    archive->names = table(base, size, header->name_table);
-    archive->directories = table(base, size, header->directory_table);
-    if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
-      archive->entries_end = size - sizeof(ArchiveEntry) + 1;
+    // A file built by the packer ends in a 0 byte (the high byte of the last
+    // slot of its directory table). One that does not is left without tables;
+    // one that does guarantees that every name inside it ends inside it, so
+    // the lookups need no scan to hand out a name.
+    if (base[size - 1] == 0) {
+      archive->names = table(base, size, header->name_table);
+      archive->directories = table(base, size, header->directory_table);
+      if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
+        archive->entries_end = size - sizeof(ArchiveEntry) + 1;
+    }
   }
   return archive;
 }
