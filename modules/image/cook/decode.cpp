@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Zlib
 #include "decode.h"
 
+#include "png_direct.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -17,12 +19,8 @@
 
 namespace {
 
-// Larger images are refused before their pixels are allocated: a texture
-// wider than this is no texture a GPU takes.
-constexpr u32 kMaxSide = 16384;
-
 bool sized(DecodedImage* image, u32 width, u32 height, const char** error) {
-  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
+  if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) {
     *error = "the image is empty or larger than 16384 pixels on a side";
     return false;
   }
@@ -33,6 +31,7 @@ bool sized(DecodedImage* image, u32 width, u32 height, const char** error) {
 }
 
 bool decode_png(const u8* bytes, u64 size, DecodedImage* image, const char** error) {
+  if (png_decode_direct(bytes, size, image)) return true;
   spng_ctx* context = spng_ctx_new(0);
   spng_ihdr header;
   size_t length = 0;

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: Zlib
-// Source images to 8-bit RGBA, through libspng (PNG), libjpeg-turbo (JPEG)
-// and stb_image (TGA).
+// Source images to 8-bit RGBA, through libdeflate and libspng (PNG),
+// libjpeg-turbo (JPEG) and stb_image (TGA).
 #pragma once
 
 #include "zu_array.h"
+
+// Larger images are refused before their pixels are allocated: a texture
+// wider than this is no texture a GPU takes.
+constexpr u32 kMaxImageSide = 16384;
 
 struct DecodedImage {
   u32 width, height;
