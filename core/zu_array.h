@@ -76,6 +76,17 @@ T* zu_array_push(ZuArray<T>* array, const T& value) {
   return slot;
 }
 
+// Takes count elements over bitwise, at the end; first must not lie in the
+// array. Returns where they went.
+template <class T>
+T* zu_array_append(ZuArray<T>* array, const T* first, u64 count) {
+  zu_array_reserve(array, (u64)array->count + count);
+  T* slots = array->data + array->count;
+  if (count) memcpy((void*)slots, (const void*)first, count * sizeof(T));
+  array->count += (u32)count;
+  return slots;
+}
+
 template <class T>
 T* zu_array_push_zeroed(ZuArray<T>* array) {
   zu_array_reserve(array, (u64)array->count + 1);

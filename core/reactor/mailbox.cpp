@@ -75,8 +75,7 @@ void mailbox_post(Mailbox* mailbox, const ReactorMessage* first, const ReactorMe
   ZuArray<ReactorMessage>* pending = &mailbox->pending;
   zu_array_reserve(pending, (u64)pending->count + selected_count);
   if (selected_count == count) {
-    memcpy(pending->data + pending->count, first, count * sizeof(ReactorMessage));
-    pending->count += count;
+    zu_array_append(pending, first, count);
   } else {
     for (u32 i = 0; i < selected_count; ++i) pending->data[pending->count++] = first[selected[i]];
   }

@@ -30,11 +30,7 @@ bool fail(Parser* p, const char* message) {
   return false;
 }
 
-void emit(Parser* p, const char* from, u64 count) {
-  zu_array_reserve(p->out, (u64)p->out->count + count);
-  memcpy(p->out->data + p->out->count, from, count);
-  p->out->count += (u32)count;
-}
+void emit(Parser* p, const char* from, u64 count) { zu_array_append(p->out, from, count); }
 
 void skip_space(Parser* p) {
   while (p->at < p->end && (*p->at == ' ' || *p->at == '\t' || *p->at == '\n' || *p->at == '\r'))

@@ -278,9 +278,7 @@ u32 command_pack(CommandContext* context) {
     }
     offset += entry->size;
     entry->name = names.count;
-    zu_array_reserve(&names, (u64)names.count + name_length + 1);
-    memcpy(names.data + names.count, input->name, name_length + 1);
-    names.count += (u32)name_length + 1;
+    zu_array_append(&names, input->name, name_length + 1);
     ArchiveItem item = {entry->name_hash, kArchiveEntriesOffset + (u64)i * sizeof(ArchiveEntry)};
     zu_array_push(by_type + entry->type, item);
     zu_array_push(directory_of(&dirs, "", 0)->lists + entry->type, item);

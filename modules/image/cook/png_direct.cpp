@@ -21,14 +21,6 @@ bool crc_holds(const u8* type, u32 length) {
 
 bool is_type(const u8* type, const char* name) { return memcmp(type, name, 4) == 0; }
 
-// Room for count more bytes at the end, not cleared: the caller fills them.
-u8* grow(ZuArray<u8>* array, u64 count) {
-  zu_array_reserve(array, (u64)array->count + count);
-  u8* end = array->data + array->count;
-  array->count += (u32)count;
-  return end;
-}
-
 // The predictor of each filter for one byte: a left, b above, c above left.
 template <int kFilter>
 u8 predict(int a, int b, int c) {
@@ -143,8 +135,8 @@ bool collect_data(const u8* bytes, u64 size, u64 at, ZuArray<u8>* data, const u8
         *whole = type + 4;
         *whole_size = length;
       } else {
-        if (pieces == 2) memcpy(grow(data, *whole_size), *whole, *whole_size);
-        memcpy(grow(data, length), type + 4, length);
+        if (pieces == 2) zu_array_append(data, *whole, *whole_size);
+        zu_array_append(data, type + 4, length);
       }
     } else {
       // A palette or transparency changes the pixels; any other critical
@@ -188,7 +180,7 @@ bool png_decode_direct(const u8* bytes, u64 size, DecodedImage* image) {
   // for the last 3-byte pixel's 4-byte read.
   u64 stride = 1 + (u64)width * step, length = stride * height;
   ZuArray<u8> rows = {};
-  memset(grow(&rows, length + 3) + length, 0, 3);
+  zu_array_resize(&rows, length + 3);
   libdeflate_set_memory_allocator(sys_malloc, sys_free);
   libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
   size_t inflated = 0;
