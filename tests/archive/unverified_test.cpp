@@ -40,8 +40,9 @@ std::string read_everything(const std::string& path, u64 size) {
   TovArchiveSetDesc desc = {paths, 1};
   TovArchiveSet* set = tov_archive_create(&desc);
   if (!set) return "not loaded";
-  std::pair<u64, u64> range = mapping_range(path);
-  Bounds bounds = {range.first, range.first + size};
+  std::vector<FileMapping> maps = mappings_of(path);
+  u64 base = maps.empty() ? 0 : maps[0].start - maps[0].offset;  // where byte 0 is mapped
+  Bounds bounds = {base, base + size};
   std::string fault;
   auto check = [&](const TovFileInfo* infos, u64 count) {
     for (u64 i = 0; i < count && fault.empty(); ++i) fault = check_record(bounds, infos[i]);

@@ -114,39 +114,30 @@ std::string string_table_bytes(const std::vector<u64>& offsets, const std::strin
   return bytes + text;
 }
 
-std::pair<u64, u64> mapping_range(const std::string& file) {
-  std::string wanted = std::filesystem::canonical(file).string();
-  std::ifstream maps("/proc/self/maps");
-  std::pair<u64, u64> range = {~0ull, 0};
-  for (std::string line; std::getline(maps, line);) {
-    unsigned long long start, end;
-    int path_at = 0;
-    if (sscanf(line.c_str(), "%llx-%llx %*s %*s %*s %*s %n", &start, &end, &path_at) == 2 &&
-        path_at > 0 && line.substr((size_t)path_at) == wanted) {
-      range.first = std::min<u64>(range.first, start);
-      range.second = std::max<u64>(range.second, end);
-    }
-  }
-  return range.second ? range : std::pair<u64, u64>{0, 0};
-}
-
-std::string mapping_flags_at(const std::string& file, u64 offset) {
+std::vector<FileMapping> mappings_of(const std::string& file) {
   std::string wanted = std::filesystem::canonical(file).string();
   std::ifstream smaps("/proc/self/smaps");
-  bool holds = false;
+  std::vector<FileMapping> found;
+  bool ours = false;
   for (std::string line; std::getline(smaps, line);) {
     // A mapping's first line: start-end perms offset device inode path.
-    unsigned long long start, end, file_offset;
+    unsigned long long start, end, offset;
     int path_at = 0;
-    char perms[8];
-    if (sscanf(line.c_str(), "%llx-%llx %7s %llx %*s %*s %n", &start, &end, perms, &file_offset,
-               &path_at) == 4 &&
+    if (sscanf(line.c_str(), "%llx-%llx %*s %llx %*s %*s %n", &start, &end, &offset, &path_at) ==
+            3 &&
         path_at > 0) {
-      holds = line.substr((size_t)path_at) == wanted && offset >= file_offset &&
-              offset < file_offset + (end - start);
-    } else if (holds && line.rfind("VmFlags:", 0) == 0) {
-      return line.substr(8);
+      ours = line.substr((size_t)path_at) == wanted;
+      if (ours) found.push_back({start, end, offset, ""});
+    } else if (ours && line.rfind("VmFlags:", 0) == 0) {
+      found.back().flags = line.substr(8);
     }
   }
-  return "";
+  return found;
+}
+
+bool large_pages_at(const std::string& file, u64 offset) {
+  for (const FileMapping& m : mappings_of(file))
+    if (offset >= m.offset && offset < m.offset + (m.end - m.start))
+      return m.flags.find(" hg") != std::string::npos;
+  return false;
 }

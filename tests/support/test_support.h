@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "command_option.h"
@@ -76,14 +75,17 @@ struct ProcessResult {
   std::string err;
 };
 
-// The flags the kernel shows ("VmFlags" in /proc/self/smaps) for this
-// process's mapping of file that holds the file's byte at offset; "" when no
-// mapping does.
-std::string mapping_flags_at(const std::string& file, u64 offset);
+// This process's mappings of file (a mapping split by advice shows as
+// several): addresses, the file offset of start, and the flags the kernel
+// shows ("VmFlags" in /proc/self/smaps).
+struct FileMapping {
+  u64 start, end, offset;
+  std::string flags;
+};
+std::vector<FileMapping> mappings_of(const std::string& file);
 
-// The lowest and highest address of this process's mappings of file (a
-// mapping split by advice shows as several); {0, 0} when none.
-std::pair<u64, u64> mapping_range(const std::string& file);
+// Whether the mapping of file that holds its byte at offset has large pages.
+bool large_pages_at(const std::string& file, u64 offset);
 
 // Runs a shell command line in folder and waits for it.
 ProcessResult run_shell(const std::string& command, const std::string& folder = ".");
