@@ -72,9 +72,6 @@ TEST(Fileinfo, RecordsAreSortedAndReusedByModificationTime) {
   std::string before = read_file(wd + "i/all.fileinfo");
   run_fileinfo(wd, {"a.bin", "sub/b.h", "new.bin"});
   EXPECT_EQ(read_file(wd + "i/all.fileinfo"), before);
-
-  run_fileinfo(wd, {});
-  EXPECT_EQ(read_file(wd + "i/all.fileinfo"), "");
 }
 
 TEST(FileinfoDeathTest, OneOutputAndNoCollisions) {

@@ -47,9 +47,6 @@ i32 parse_with(std::vector<std::string> args, u8 stop_at_dashes, u8 keep_existin
 TEST(CommandOption, RegistrationAndCollisions) {
   EXPECT_EQ(command_option_find("opt-level"), g_opt_level);
   EXPECT_EQ(command_option_find("opt"), nullptr);  // exact names only
-  CommandOption* launcher = command_option_find("-epicapp=");
-  ASSERT_NE(launcher, nullptr);
-  EXPECT_TRUE(launcher->match_prefix && launcher->value_in_argument);
   // The same registration again is the same record.
   CommandOption* handle = nullptr;
   EXPECT_EQ(command_option_register(&handle, 0, "opt-out", 0, 0, "Output", 0, kOptionOne,
@@ -72,8 +69,6 @@ TEST(CommandOption, RegistrationAndCollisions) {
               "Command collision between '/opt-out' and '/opt-out' found, aborted\n"},
              {'l', "opt-other", kOptionFlag, kOptionNone,
               "Command collision between 'l/opt-other' and 'l/opt-level' found, aborted\n"},
-             {0, "opt-bad", kOptionOne, kOptionNone,
-              "ERROR: Illegal command 'opt-bad' registered (file: 'other.cpp', line: 3)\n"},
              {0, "opt-bad", kOptionFlag, kOptionString,
               "ERROR: Illegal command 'opt-bad' registered (file: 'other.cpp', line: 3)\n"}};
   for (const auto& c : bad)
@@ -92,16 +87,9 @@ TEST(CommandOption, ParsingAndTypedValues) {
   EXPECT_EQ(command_option_value_int(&g_opt_out, 0), -17);
   EXPECT_EQ(command_option_value_uint(&g_opt_level, 0), 12u);
   EXPECT_TRUE(command_option_is_set(&g_opt_quiet));
-  for (const char* value : {"True", "1", "TRUE", "true "}) {
-    parse_arguments({"--opt-out", value});
-    EXPECT_FALSE(command_option_value_bool(&g_opt_out, 0)) << value;
-  }
-  parse_arguments({"--opt-out", "true"});
-  EXPECT_TRUE(command_option_value_bool(&g_opt_out, 0));
+  parse_arguments({"--opt-out", "True"});  // only "true" is true
+  EXPECT_FALSE(command_option_value_bool(&g_opt_out, 0));
   EXPECT_FALSE(command_option_is_set(&g_opt_dir));  // every parse starts from unset options
-  std::string huge(1 << 20, 'v');
-  parse_arguments({"--opt-out", huge});
-  EXPECT_EQ(option_values(&g_opt_out)[0], huge);
 
   // Lenient parsing skips what it does not know; there is no --name=value form.
   parse_arguments({"stray", "--opt-out=x", "--unknown", "v", "-Z", "-qZ"});
@@ -126,20 +114,11 @@ TEST(CommandOption, ParsingAndTypedValues) {
 TEST(CommandOption, OverridesHandBackWhatWasThere) {
   TestHost host;
   parse_arguments({"--opt-out", "from the command line"});
-  u64 numbers[] = {0, UINT64_MAX};
-  CommandOptionValues previous = command_option_set_uints(&g_opt_out, numbers, 2);
-  EXPECT_EQ(command_option_value_uint(&g_opt_out, 1), UINT64_MAX);
+  i64 signed_values[] = {-5, INT64_MIN};
+  CommandOptionValues previous = command_option_set_ints(&g_opt_out, signed_values, 2);
+  EXPECT_EQ(option_values(&g_opt_out), (Strings{"-5", "-9223372036854775808"}));
   command_option_restore_values(&g_opt_out, previous);
   EXPECT_EQ(option_values(&g_opt_out), Strings{"from the command line"});
-  i64 signed_values[] = {-5};
-  previous = command_option_set_ints(&g_opt_out, signed_values, 1);
-  EXPECT_EQ(option_values(&g_opt_out), Strings{"-5"});
-  command_option_restore_values(&g_opt_out, previous);
-  u8 bools[] = {1, 0};
-  previous = command_option_set_bools(&g_opt_out, bools, 2);
-  EXPECT_TRUE(command_option_value_bool(&g_opt_out, 0));
-  EXPECT_FALSE(command_option_value_bool(&g_opt_out, 1));
-  command_option_restore_values(&g_opt_out, previous);
   char texts[3][8] = {"a", "bb", "ccc"};
   previous = command_option_set_texts_strided(&g_opt_out, texts[0], 3, 8);
   EXPECT_EQ(option_values(&g_opt_out), (Strings{"a", "bb", "ccc"}));
@@ -178,13 +157,8 @@ TEST(CommandOption, HelpAndFailures) {
       {{"--opt-out"},
        true,
        "Command '/opt-out' expected argument(s) but no argument was provided, aborted\n"},
-      {{"--opt-out", "--opt-quiet"},
-       true,
-       "Command '/opt-out' expected argument(s) but no argument was provided, aborted\n"},
       {{"-cl"}, true, "Command 'l/opt-level' cannot be combined with other commands, aborted\n"},
-      {{"-"}, true, "Single '-' is not allowed, aborted\n"},
       {{"plain"}, false, "Command 'plain' doesn't begin with '-', aborted\n"},
-      {{"-qZ"}, false, "No command named 'Z' found, aborted\n"},
   };
   for (const auto& c : cases)
     EXPECT_EXIT(parse_arguments(c.args, c.lenient), testing::ExitedWithCode(255),

@@ -90,14 +90,9 @@ TEST(ZuArray, AssignRangeInsideItselfLeavesExactlyThoseElements) {
   EXPECT_STREQ(zu_string_text(&strings.data[1]), "two");
   zu_array_assign(&strings, &strings);
   EXPECT_EQ(strings.count, 2u);
-  ZuArray<ZuString> other = {};
-  zu_array_push(&other, make("x"));
-  zu_array_move(&other, &strings);
-  EXPECT_EQ(strings.data, nullptr);
-  EXPECT_EQ(other.count, 2u);
-  zu_array_remove(&other, 0);
-  EXPECT_STREQ(zu_string_text(&other.data[0]), "two");
-  zu_array_destroy(&other);
+  zu_array_remove(&strings, 0);
+  EXPECT_STREQ(zu_string_text(&strings.data[0]), "two");
+  zu_array_destroy(&strings);
 }
 
 TEST(ZuSmallArray, StaysInlineThenMovesToExactHeapBlock) {
@@ -114,10 +109,4 @@ TEST(ZuSmallArray, StaysInlineThenMovesToExactHeapBlock) {
   EXPECT_EQ(array.heap.capacity, 1028u);
   for (u64 i = 0; i < 258; ++i) ASSERT_EQ(zu_small_array_data(&array)[i], i);
   zu_small_array_destroy(&array);
-
-  ZuSmallArray<ZuString, 8> strings;
-  zu_small_array_init(&strings);
-  for (int i = 0; i < 9; ++i) zu_small_array_push(&strings, make("a string that is on the heap"));
-  EXPECT_EQ(zu_small_array_count(&strings), 9u);
-  zu_small_array_destroy(&strings);  // every string freed (ASan checks)
 }

@@ -129,18 +129,12 @@ TEST(E2eCxx, FailuresAndTheirMessages) {
   result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/used.hpp");
   EXPECT_EQ(result.err,
             "'inc/used.hpp' is not a valid dependency, only '.tov' and '.h' files allowed\n");
-  result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers inc/gone.h");
-  EXPECT_EQ(result.err, "ERROR: Cannot open header '" + tree.root() + "inc/gone.h' for reading\n");
   // A damaged archive of headers is refused before anything reads it.
   tree.write("bad.tov", "TOV1" + std::string(200, '\x7f'));
   result = cxx(tree, "data/x.data.cpp", "--tov-cxx-headers bad.tov");
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.err,
             "ERROR: 'bad.tov' is not a sound archive: header size wrong (at offset 4)\n");
-  // Without the header the include fails and the compile names it.
-  result = cxx(tree, "data/x.data.cpp", "");
-  EXPECT_EQ(result.status, 255);
-  EXPECT_NE(result.out.find("'../inc/used.h' file not found"), std::string::npos) << result.out;
 
   // A host without bcgen.x86_64 beside it.
   std::string bin = tree.path("bin/");

@@ -16,9 +16,7 @@ TEST(E2eFatal, SettingsAndCommands) {
     std::string message;
   } cases[] = {
       {"", "No working dir set\n"},
-      {"--tov-working-dir ./x", "Working dir must be absolute path\n"},
       {"--tov-working-dir /w --tov-command copy", "No SDK dir set\n"},
-      {"--tov-working-dir /w --tov-sdk-dir /s", "No intermediate dir set\n"},
       {"--tov-working-dir /w --tov-sdk-dir /s --tov-intermediate-dir i", "No output file set\n"},
       {"--tov-working-dir \"/w'q\" --tov-sdk-dir /s --tov-intermediate-dir i --tov-out x.tov",
        "ERROR: Path '/w'q/' holds a quote, '$' or '`', which build.ninja cannot carry\n"},
@@ -68,13 +66,7 @@ TEST(E2eFatal, BadNamesLeaveNoPartOfBuildNinja) {
         << "a temporary file is left";
   }
   E2eTree tree;
-  tree.write("x.md", "x");
-  ProcessResult result = tree.generate("e2e_bad.tov", {"--tov-file", "x.md"});
-  EXPECT_NE(result.out.find("|TOV            |"), std::string::npos);
-  EXPECT_NE(
-      result.out.find("ERROR: No rules found that matches filename 'x.md' with ending '.md'\n"),
-      std::string::npos);
-  result = tree.generate("e2e_bad.tov", {"--tov-rule-file", "rules/none.ninja"});
+  ProcessResult result = tree.generate("e2e_bad.tov", {"--tov-rule-file", "rules/none.ninja"});
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.err,
             "ERROR: Couldn't copy build rule file '" + source_dir() + "sdk/rules/none.ninja'\n");

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "e2e_tree.h"
-#include "tov_version.h"
 
 namespace {
 
@@ -26,9 +25,6 @@ TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
             0);
   std::string quoted = shell_quote(base);
 
-  ProcessResult list = tool("list " + quoted);
-  EXPECT_EQ(list.status, 0);
-  EXPECT_NE(list.out.find("maps/town.bin"), std::string::npos) << list.out;
   ProcessResult maps = tool("list " + quoted + " maps/ --json");
   EXPECT_EQ(maps.out.substr(0, 25), "[{\"name\":\"maps/town.bin\",");
   EXPECT_EQ(tool("list " + quoted + " --type 4").out.find("a.bin"), std::string::npos);
@@ -69,16 +65,7 @@ TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("is damaged: total size differs"), std::string::npos) << bad.err;
   EXPECT_EQ(tool("verify " + shell_quote(tree.path("damaged.tov"))).status, 1);
-  EXPECT_EQ(tool("list").status, 2);
   EXPECT_EQ(tool("frobnicate " + quoted).status, 2);
-  EXPECT_EQ(tool("--help").status, 0);
-}
-
-// Both programs print the one version of the build.
-TEST(E2eTool, Version) {
-  EXPECT_EQ(run_shell(shell_quote(host_path()) + " --version").out,
-            std::string("tov ") + TOV_VERSION + "\n");
-  EXPECT_EQ(tool("--version").out, std::string("tov-archive ") + TOV_VERSION + "\n");
 }
 
 TEST(E2eTool, ExtractNeverWritesOutsideItsDestination) {
@@ -112,10 +99,6 @@ TEST(E2eTool, ExtractNeverWritesOutsideItsDestination) {
            "': the name leads outside the folder\n"},
       // A link planted in the destination is not followed.
       {"mkdir -p out/deep elsewhere && ln -s ../../elsewhere out/deep/maps", "maps/town.bin", "",
-       "tov-archive: cannot extract 'maps/town.bin' into '" + into +
-           "': a symbolic link or a file is in the way\n"},
-      {"mkdir -p out/deep/maps && ln -s ../../../elsewhere/t out/deep/maps/town.bin",
-       "maps/town.bin", "--force",
        "tov-archive: cannot extract 'maps/town.bin' into '" + into +
            "': a symbolic link or a file is in the way\n"},
       {"mkdir -p out/deep/maps && echo old > out/deep/maps/town.bin", "maps/town.bin", "",

@@ -191,9 +191,7 @@ TEST(AudioCook, FailuresNameTheFile) {
     std::string sound, settings, message;
   } cases[] = {
       {"RIFF, but not really", "", "song.wav: is not a sound libsndfile reads"},
-      {wav.substr(0, 40), "", "song.wav: "},
       {wav, "bitrate = 1000\n", "song.wav.toml:1: 'bitrate' must be a whole number from 6 to 510"},
-      {wav, "mode = \"mp3\"\n", "song.wav.toml:1: 'mode' must be one of \"opus\", \"pcm\""},
       {wav, "\nvolume = 2\n", "song.wav.toml:2: unknown setting 'volume'"},
       {wav, "channels = 2\n", "song.wav: has 3 channels; only mono or mono to stereo is mixed"},
   };

