@@ -32,10 +32,6 @@ class Verify : public testing::Test {
     memcpy((void*)&value, bytes_.data() + offset, sizeof(T));
     return value;
   }
-  template <class T>
-  static void put(std::string* bytes, u64 offset, T value) {
-    memcpy(bytes->data() + offset, (const void*)&value, sizeof(T));
-  }
   std::string verify(const std::string& bytes, u32 flags = 0) {
     char message[256] = "untouched";
     bool ok = tov_archive_verify(bytes.data(), bytes.size(), flags, message, sizeof(message));
@@ -71,48 +67,14 @@ TEST_F(Verify, TruncationAtEverySectionBoundaryIsCaught) {
 }
 
 TEST_F(Verify, EachKindOfCorruptionIsNamed) {
-  auto corrupt = [&](auto change) {
-    std::string bytes = bytes_;
-    change(&bytes);
-    return verify(bytes);
-  };
-  // Words that point where nothing of theirs lies. Sections must lie where
-  // the packer puts them, so that no crafted offset makes the check read one
-  // long name or one large block again and again.
+  auto word = [](u64 value) { return std::string((const char*)&value, 8); };
   ArchiveEntry first = at<ArchiveEntry>(48);
-  u64 directory_slots = header_.directory_table + 16;
-  while (at<ArchiveSlot>(directory_slots).key == 0) directory_slots += 16;
-  struct Word {
-    u64 at, value;
-    std::string message;
-  } words[] = {
-      {48 + 48, bytes_.size() + 100, "entry data out of range (at offset 48)"},
-      {48 + 56, first.name, "entry name out of range (at offset 104)"},  // a shared name
-      {48 + 56 + 48, first.data, "entry data out of range (at offset 104)"},
-      {directory_slots + 8, at<ArchiveSlot>(directory_slots).value + 16,  // inside a block
-       "directory block out of range (at offset " + std::to_string(directory_slots) + ")"},
-  };
-  for (const Word& word : words)
-    EXPECT_EQ(corrupt([&](std::string* b) { put<u64>(b, word.at, word.value); }), word.message);
-  // A name with an illegal byte (its hash then no longer matters).
-  u64 name = at<ArchiveEntry>(48).name;
-  EXPECT_EQ(corrupt([&](std::string* b) { (*b)[name] = 'M'; }),
-            "entry name with an illegal character (at offset " + std::to_string(name) + ")");
-  EXPECT_EQ(corrupt([&](std::string* b) { (*b)[name] = 'n'; }),
-            "entry name hash does not match its name (at offset 48)");
-  // A bucket holding a key that belongs elsewhere.
-  u64 slots = header_.name_table + 16;
-  u64 slot_count = at<ArchiveHashTable>(header_.name_table).slot_count;
-  std::string moved = corrupt([&](std::string* b) {
-    for (u64 i = 0; i < slot_count; ++i) {
-      ArchiveSlot slot = at<ArchiveSlot>(slots + i * 16);
-      if (slot.key == 0) continue;
-      put<u64>(b, slots + i * 16, slot.key + 1);  // now in the wrong bucket
-      break;
-    }
-  });
-  EXPECT_NE(moved.find("hash table item outside its bucket"), std::string::npos) << moved;
-  // An unsorted directory item list: the root's list of type 2 holds two items.
+  // The first used slot of the directory table and of the name table.
+  u64 directory_slot = header_.directory_table + 16;
+  while (at<ArchiveSlot>(directory_slot).key == 0) directory_slot += 16;
+  u64 name_slot = header_.name_table + 16;
+  while (at<ArchiveSlot>(name_slot).key == 0) name_slot += 16;
+  // The root's list of type 2 holds two items.
   u64 root_block = 0;
   for (u64 i = 0; i < at<ArchiveHashTable>(header_.directory_table).slot_count; ++i) {
     ArchiveSlot slot = at<ArchiveSlot>(header_.directory_table + 16 + i * 16);
@@ -121,26 +83,41 @@ TEST_F(Verify, EachKindOfCorruptionIsNamed) {
   ASSERT_NE(root_block, 0u);
   DirectoryTypeHeader data_list = at<DirectoryTypeHeader>(root_block + 2 * 16);
   ASSERT_EQ(data_list.count, 2u);
-  std::string unsorted = corrupt([&](std::string* b) {
-    ArchiveItem first = at<ArchiveItem>(data_list.items);
-    ArchiveItem second = at<ArchiveItem>(data_list.items + 16);
-    put(b, data_list.items, second);
-    put(b, data_list.items + 16, first);
-  });
-  EXPECT_EQ(unsorted, "directory item list not sorted (at offset " +
-                          std::to_string(data_list.items + 16) + ")");
-  // Content hashes are checked only when asked.
-  std::string changed = bytes_;
-  changed[at<ArchiveEntry>(48).data] = 'Z';
-  EXPECT_EQ(verify(changed), "ok");
-  EXPECT_EQ(verify(changed, TOV_VERIFY_CONTENT),
-            "content hash does not match the data (at offset " +
-                std::to_string(at<ArchiveEntry>(48).data) + ")");
-  // A string table whose string runs past its data.
   u64 table_entry = 48 + 2 * 56;
   ASSERT_EQ(at<ArchiveEntry>(table_entry).type, 6);
   u64 table_data = at<ArchiveEntry>(table_entry).data;
-  EXPECT_EQ(corrupt([&](std::string* b) { put<u64>(b, table_data + 8, 50); }),
-            "string table string out of range (at offset " + std::to_string(table_data + 8) + ")");
-  EXPECT_EQ(corrupt([&](std::string* b) { (*b)[0] = 'X'; }), "not a TOV1 archive (at offset 0)");
+  auto offset = [](u64 at) { return " (at offset " + std::to_string(at) + ")"; };
+  // Bytes written at an offset, and the fault named. Sections must lie
+  // where the packer puts them, so that no crafted offset makes the check
+  // read one long name or one large block again and again.
+  struct Case {
+    u64 at;
+    std::string bytes, message;
+  } cases[] = {
+      {48 + 48, word(bytes_.size() + 100), "entry data out of range" + offset(48)},
+      {48 + 56, word(first.name), "entry name out of range" + offset(104)},   // a shared name
+      {directory_slot + 8, word(at<ArchiveSlot>(directory_slot).value + 16),  // inside a block
+       "directory block out of range" + offset(directory_slot)},
+      {first.name, "M", "entry name with an illegal character" + offset(first.name)},
+      {first.name, "n", "entry name hash does not match its name" + offset(48)},
+      {name_slot, word(at<ArchiveSlot>(name_slot).key + 1),  // now in the wrong bucket
+       "hash table item outside its bucket"},
+      {data_list.items,  // the two items swapped
+       bytes_.substr(data_list.items + 16, 16) + bytes_.substr(data_list.items, 16),
+       "directory item list not sorted" + offset(data_list.items + 16)},
+      {table_data + 8, word(50), "string table string out of range" + offset(table_data + 8)},
+      {0, "X", "not a TOV1 archive" + offset(0)},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = bytes_;
+    bytes.replace(c.at, c.bytes.size(), c.bytes);
+    std::string message = verify(bytes);
+    EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+  }
+  // Content hashes are checked only when asked.
+  std::string changed = bytes_;
+  changed[first.data] = 'Z';
+  EXPECT_EQ(verify(changed), "ok");
+  EXPECT_EQ(verify(changed, TOV_VERIFY_CONTENT),
+            "content hash does not match the data" + offset(first.data));
 }
