@@ -102,9 +102,8 @@ TEST(ArchiveMapping, LargePagesForTheEntriesAndTablesNotTheFileData) {
   memcpy(&name_table, header.data() + 24, sizeof(name_table));
   ASSERT_GT(name_table, 9 * mib);
   OpenedArchive archive(path);
-  auto large = [&](u64 offset) { return large_pages_at(path, offset); };
-  EXPECT_TRUE(large(0));           // header and entries
-  EXPECT_FALSE(large(5 * mib));    // big.bin's bytes
-  EXPECT_TRUE(large(name_table));  // tables, to the end of the file
+  EXPECT_TRUE(large_pages_at(path, 0));           // header and entries
+  EXPECT_FALSE(large_pages_at(path, 5 * mib));    // big.bin's bytes
+  EXPECT_TRUE(large_pages_at(path, name_table));  // tables, to the end of the file
   EXPECT_EQ(archive.bytes("big.bin"), std::string(9 * mib, 'b'));
 }

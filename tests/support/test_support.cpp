@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <algorithm>
 
 #include "command_option.h"
 
@@ -118,10 +117,10 @@ std::vector<FileMapping> mappings_of(const std::string& file, bool with_flags) {
   std::string wanted = std::filesystem::canonical(file).string();
   // smaps costs the kernel a walk of every mapping's pages: far slower than
   // maps, most of all under AddressSanitizer's large shadow mappings.
-  std::ifstream smaps(with_flags ? "/proc/self/smaps" : "/proc/self/maps");
+  std::ifstream listing(with_flags ? "/proc/self/smaps" : "/proc/self/maps");
   std::vector<FileMapping> found;
   bool ours = false;
-  for (std::string line; std::getline(smaps, line);) {
+  for (std::string line; std::getline(listing, line);) {
     // A mapping's first line: start-end perms offset device inode path.
     unsigned long long start, end, offset;
     int path_at = 0;

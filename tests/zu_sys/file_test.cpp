@@ -83,14 +83,13 @@ TEST(MappedFile, LargePagesForTheRangeCutAtTheEnd) {
   std::string path = dir / "big";
   write_file(path, std::string(12 * mib, 'x'));
   ZuMappedFile* mapping = filesystem_mapped_file_create(path.c_str());
-  auto large = [&](u64 offset) { return large_pages_at(path, offset); };
   filesystem_mapped_file_prefer_large_pages(mapping, 12 * mib, 10);
   filesystem_mapped_file_prefer_large_pages(mapping, 6 * mib, 0);
-  EXPECT_FALSE(large(6 * mib));
+  EXPECT_FALSE(large_pages_at(path, 6 * mib));
   filesystem_mapped_file_prefer_large_pages(mapping, 9 * mib + 5, ~0ull);
-  EXPECT_TRUE(large(9 * mib + 5));
-  EXPECT_TRUE(large(12 * mib - 1));
-  EXPECT_FALSE(large(6 * mib));
+  EXPECT_TRUE(large_pages_at(path, 9 * mib + 5));
+  EXPECT_TRUE(large_pages_at(path, 12 * mib - 1));
+  EXPECT_FALSE(large_pages_at(path, 6 * mib));
   filesystem_mapped_file_destroy(mapping);
 }
 
