@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: Zlib
 #include "decode.h"
 
-#include "png_direct.h"
-
 #include <stdio.h>
 #include <string.h>
 
 #include <jpeglib.h>
+#include <png.h>
 #include <setjmp.h>
-#include <spng.h>
 
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
@@ -30,43 +28,74 @@ bool sized(DecodedImage* image, u32 width, u32 height, const char** error) {
   return true;
 }
 
+// The file's bytes as libpng reads them, from memory.
+struct PngSource {
+  const u8* bytes;
+  u64 size, at;
+};
+
+// libpng reports errors through a callback that must not return; the
+// message is kept for the caller, warnings are of no use to a build.
+void png_fail(png_structp png, png_const_charp message) {
+  static thread_local char text[256];
+  snprintf(text, sizeof(text), "%s", message);
+  *(const char**)png_get_error_ptr(png) = text;
+  png_longjmp(png, 1);
+}
+
+void png_ignore(png_structp, png_const_charp) {}
+
+png_voidp png_allocate(png_structp, png_alloc_size_t size) { return sys_malloc(size); }
+void png_release(png_structp, png_voidp block) { sys_free(block); }
+
+void png_read_bytes(png_structp png, png_bytep out, size_t count) {
+  PngSource* source = (PngSource*)png_get_io_ptr(png);
+  if (count > source->size - source->at) png_error(png, "the file ends early");
+  memcpy(out, source->bytes + source->at, count);
+  source->at += count;
+}
+
 bool decode_png(const u8* bytes, u64 size, DecodedImage* image, const char** error) {
-  if (png_decode_direct(bytes, size, image)) return true;
-  spng_ctx* context = spng_ctx_new(0);
-  spng_ihdr header;
-  size_t length = 0;
-  int status = spng_set_png_buffer(context, bytes, size);
-  if (!status) status = spng_get_ihdr(context, &header);
-  if (!status && !sized(image, header.width, header.height, error)) {
-    spng_ctx_free(context);
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, error, png_fail, png_ignore,
+                                             nullptr, png_allocate, png_release);
+  if (!png) {
+    *error = "libpng is not the version this library was built with";
     return false;
   }
-  if (!status) status = spng_decoded_image_size(context, SPNG_FMT_RGBA8, &length);
-  if (!status && length != image->rgba.count) status = SPNG_EOVERFLOW;
-  if (!status)
-    status = spng_decode_image(context, image->rgba.data, length, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
-  bool has_transparency = false;
-  spng_trns transparency;
-  if (!status) has_transparency = spng_get_trns(context, &transparency) == 0;
-  spng_ctx_free(context);
-  if (status) {
-    *error = spng_strerror(status);
+  png_infop info = png_create_info_struct(png);
+  png_bytep* volatile rows = nullptr;  // read again after a longjmp
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    sys_free(rows);
     return false;
   }
-  switch (header.color_type) {
-    case SPNG_COLOR_TYPE_GRAYSCALE:
-      image->channels = has_transparency ? 2 : 1;
-      break;
-    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
-      image->channels = 2;
-      break;
-    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
-      image->channels = 4;
-      break;
-    default:
-      image->channels = has_transparency ? 4 : 3;
-      break;
+  PngSource source = {bytes, size, 0};
+  png_set_read_fn(png, &source, png_read_bytes);
+  png_read_info(png, info);
+  u32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+  int color_type = png_get_color_type(png, info);
+  bool has_transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  if (!sized(image, width, height, error)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
   }
+  // Every kind of PNG becomes 8-bit RGBA: palettes and small greys
+  // expanded, the transparency chunk made alpha, 16 bits cut to 8.
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  rows = (png_bytep*)sys_malloc(height * sizeof(png_bytep));
+  for (u32 y = 0; y < height; ++y) rows[y] = image->rgba.data + (u64)y * width * 4;
+  png_read_image(png, rows);
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  sys_free(rows);
+  bool grey = (color_type & PNG_COLOR_MASK_COLOR) == 0;
+  bool alpha = (color_type & PNG_COLOR_MASK_ALPHA) != 0 || has_transparency;
+  image->channels = (grey ? 1 : 3) + (alpha ? 1 : 0);
   return true;
 }
 

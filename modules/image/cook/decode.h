@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Zlib
-// Source images to 8-bit RGBA, through libdeflate and libspng (PNG),
-// libjpeg-turbo (JPEG) and stb_image (TGA).
+// Source images to 8-bit RGBA, through libpng (PNG), libjpeg-turbo (JPEG)
+// and stb_image (TGA).
 #pragma once
 
 #include "zu_array.h"
