@@ -111,28 +111,6 @@ TEST(CommandOption, ParsingAndTypedValues) {
   EXPECT_EQ(option_values(&g_opt_dir), Strings{"d"});
 }
 
-TEST(CommandOption, OverridesHandBackWhatWasThere) {
-  TestHost host;
-  parse_arguments({"--opt-out", "from the command line"});
-  i64 signed_values[] = {-5, INT64_MIN};
-  CommandOptionValues previous = command_option_set_ints(&g_opt_out, signed_values, 2);
-  EXPECT_EQ(option_values(&g_opt_out), (Strings{"-5", "-9223372036854775808"}));
-  command_option_restore_values(&g_opt_out, previous);
-  EXPECT_EQ(option_values(&g_opt_out), Strings{"from the command line"});
-  char texts[3][8] = {"a", "bb", "ccc"};
-  previous = command_option_set_texts_strided(&g_opt_out, texts[0], 3, 8);
-  EXPECT_EQ(option_values(&g_opt_out), (Strings{"a", "bb", "ccc"}));
-  command_option_restore_values(&g_opt_out, previous);
-  previous = command_option_take_values(&g_opt_out);
-  EXPECT_FALSE(command_option_is_set(&g_opt_out));
-  command_option_restore_values(&g_opt_out, previous);
-  EXPECT_TRUE(command_option_is_set(&g_opt_out));
-  previous = command_option_set_flag(&g_opt_quiet, 1);
-  EXPECT_TRUE(command_option_is_set(&g_opt_quiet));
-  command_option_restore_values(&g_opt_quiet, previous);
-  EXPECT_FALSE(command_option_is_set(&g_opt_quiet));
-}
-
 TEST(CommandOption, HelpAndFailures) {
   TestHost host;
   parse_arguments({"--opt-quiet", "-l", "3"});

@@ -31,22 +31,6 @@ class Loader : public testing::Test {
 
 }  // namespace
 
-TEST_F(Loader, LoadsOncePerNameAndCallsZuInitOnce) {
-  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_b", 0));
-  EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_b", 0));
-  EXPECT_EQ(std::string(call_log_text()), "mod_b.zu_init(null,0)\n");
-  EXPECT_EQ(names(), "mod_b ");
-  EXPECT_FALSE(reactor_library_is_loaded(&host_.libraries, "mod_b.x86_64"));
-  EXPECT_EQ(reactor_library_function(&host_.libraries, "mod_c", "zu_init"), nullptr);
-  // A missing module leaves no slot and prints the failure line.
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(reactor_load_library(&host_.libraries, "mod_missing", 0));
-  fflush(stdout);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.rfind("Loading library mod_missing FAILED\n", 0), 0u) << out;
-  EXPECT_EQ(names(), "mod_b ");
-}
-
 TEST_F(Loader, DepsAreQueuedOnceAndCrossLinkedInOrderThenReloadedAndUnloaded) {
   EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_a", 0));
   EXPECT_EQ(names(), "mod_a mod_c mod_b ");

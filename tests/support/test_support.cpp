@@ -113,32 +113,21 @@ std::string string_table_bytes(const std::vector<u64>& offsets, const std::strin
   return bytes + text;
 }
 
-std::vector<FileMapping> mappings_of(const std::string& file, bool with_flags) {
+// "hg" among the VmFlags of that mapping in /proc/self/smaps; a mapping
+// split by advice shows as several.
+bool large_pages_at(const std::string& file, u64 offset) {
   std::string wanted = std::filesystem::canonical(file).string();
-  // smaps costs the kernel a walk of every mapping's pages: far slower than
-  // maps, most of all under AddressSanitizer's large shadow mappings.
-  std::ifstream listing(with_flags ? "/proc/self/smaps" : "/proc/self/maps");
-  std::vector<FileMapping> found;
-  bool ours = false;
+  std::ifstream listing("/proc/self/smaps");
+  bool holds = false;
   for (std::string line; std::getline(listing, line);) {
     // A mapping's first line: start-end perms offset device inode path.
-    unsigned long long start, end, offset;
+    unsigned long long start, end, at;
     int path_at = 0;
-    if (sscanf(line.c_str(), "%llx-%llx %*s %llx %*s %*s %n", &start, &end, &offset, &path_at) ==
-            3 &&
-        path_at > 0) {
-      ours = line.substr((size_t)path_at) == wanted;
-      if (ours) found.push_back({start, end, offset, ""});
-    } else if (ours && line.rfind("VmFlags:", 0) == 0) {
-      found.back().flags = line.substr(8);
-    }
+    if (sscanf(line.c_str(), "%llx-%llx %*s %llx %*s %*s %n", &start, &end, &at, &path_at) == 3 &&
+        path_at > 0)
+      holds = line.substr((size_t)path_at) == wanted && offset >= at && offset < at + (end - start);
+    else if (holds && line.rfind("VmFlags:", 0) == 0)
+      return line.find(" hg") != std::string::npos;
   }
-  return found;
-}
-
-bool large_pages_at(const std::string& file, u64 offset) {
-  for (const FileMapping& m : mappings_of(file, true))
-    if (offset >= m.offset && offset < m.offset + (m.end - m.start))
-      return m.flags.find(" hg") != std::string::npos;
   return false;
 }

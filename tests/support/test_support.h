@@ -75,15 +75,6 @@ struct ProcessResult {
   std::string err;
 };
 
-// This process's mappings of file (a mapping split by advice shows as
-// several): addresses, the file offset of start, and, when asked for, the
-// flags the kernel shows ("VmFlags" in /proc/self/smaps).
-struct FileMapping {
-  u64 start, end, offset;
-  std::string flags;
-};
-std::vector<FileMapping> mappings_of(const std::string& file, bool with_flags = false);
-
 // Whether the mapping of file that holds its byte at offset has large pages.
 bool large_pages_at(const std::string& file, u64 offset);
 

@@ -54,23 +54,6 @@ std::string without_stamps(const std::string& text) {
 
 }  // namespace
 
-TEST(BuildRuleTable, BuiltinRulesMatchByWholeEnding) {
-  EXPECT_STREQ(file_ending("dir/a.b/x.data.cpp"), ".data.cpp");
-  EXPECT_STREQ(file_ending("x.gen.h"), ".gen.h");
-  EXPECT_EQ(file_ending("dir.old/readme"), nullptr);
-  Found data = lookup("a/b/x.data.cpp");
-  EXPECT_EQ(data.commands, std::vector<std::string>{"cxx"});
-  EXPECT_EQ(data.outputs, std::vector<std::string>{".bin"});
-  EXPECT_EQ(lookup("a/b/x.cpp").commands, std::vector<std::string>{"nullterminate"});
-  Found generated = lookup("x.gen.h");
-  EXPECT_EQ(generated.outputs, std::vector<std::string>{".gen.h"});
-  EXPECT_EQ(lookup("t.strtbl").commands, std::vector<std::string>{"nullterminate_newlines"});
-  EXPECT_EQ(lookup("t.tov").commands, std::vector<std::string>{"copy"});
-  const ZuArray<BuildRule>* table = build_rule_table();
-  for (u32 i = 1; i < table->count; ++i)
-    EXPECT_LE(table->data[i - 1].ending_hash, table->data[i].ending_hash);
-}
-
 TEST(BuildRuleTableDeathTest, NoRuleGivesErrorSuggestionsAndFatalMessage) {
   std::string log = child_output([] { lookup("x.md"); }, 255,
                                  exit_message("ERROR: No rules found that matches filename 'x.md', "

@@ -24,25 +24,6 @@ std::vector<std::string> list(const char* directory, const char* base) {
 
 }  // namespace
 
-TEST(Listing, RecursiveFilesOnlySortedBytewiseWithDirectoryAsGiven) {
-  TempDir dir;
-  for (const char* name : {"assets/b.txt", "assets/a/z.png", "assets/a.txt", "assets/A.txt",
-                           "assets/a/b/deep.bin", "assets/c d/e f.txt"})
-    write_file(dir / name, name);
-  mkdir((dir / "assets/empty").c_str(), 0755);
-  std::vector<std::string> expected = {"assets/A.txt",   "assets/a.txt", "assets/a/b/deep.bin",
-                                       "assets/a/z.png", "assets/b.txt", "assets/c d/e f.txt"};
-  EXPECT_EQ(list("assets/", dir.path().c_str()), expected);
-  // Without a final slash the paths still begin with the text as given.
-  EXPECT_EQ(list("assets", dir.path().c_str())[0], "assets/A.txt");
-  // A missing folder lists nothing; the capacity limits what is written.
-  EXPECT_EQ(list("nothing/", dir.path().c_str()).size(), 0u);
-  char slots[2][ZU_PATH_SLOT];
-  EXPECT_EQ(filesystem_list_directory_files("assets/", dir.path().c_str(), true, false, slots, 2),
-            2u);
-  EXPECT_STREQ(slots[1], "assets/a.txt");
-}
-
 TEST(Listing, LinksToFilesCountAndLinkLoopsEnd) {
   TempDir dir;
   write_file(dir / "t/real.txt", "r");
