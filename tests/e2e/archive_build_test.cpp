@@ -22,9 +22,7 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   tree.write("assets/b.bin", "bytes of b");
   tree.write("assets/c.bin", "bytes of c");
   tree.write("assets/lang/en.strtbl", "Hello\nWorld\n");
-  ASSERT_EQ(tree.generate("e2e_first.tov", {"--tov-dir", "assets/"}).status, 0);
-  ProcessResult built = tree.ninja();
-  ASSERT_EQ(built.status, 0) << built.out;
+  ASSERT_EQ(tree.build("e2e_first.tov", {"--tov-dir", "assets/"}).status, 0);
   std::string first = E2eTree::archive_path("e2e_first.tov");
   {
     std::string bytes = read_file(first);
@@ -87,12 +85,9 @@ TEST(E2eArchive, BuildRebuildTouchAddRemoveAndPatch) {
   tree.write("assets/b.bin", "b once more");
   tree.age("assets/b.bin", 20);
   tree.write("assets/e.bin", "brand new");
-  ASSERT_EQ(tree.generate("e2e_patch.tov",
-                          {"--tov-dir", "assets/", "--tov-ignore-files-in-archives", base})
-                .status,
-            0);
-  ProcessResult patched = tree.ninja();
-  ASSERT_EQ(patched.status, 0) << patched.out;
+  ProcessResult patched =
+      tree.build("e2e_patch.tov", {"--tov-dir", "assets/", "--tov-ignore-files-in-archives", base});
+  ASSERT_EQ(patched.status, 0);
   EXPECT_NE(patched.out.find("Added 'b.bin' (checksum different"), std::string::npos)
       << patched.out;
   {

@@ -44,9 +44,7 @@ TEST(E2eCxx, DataBuildsAndDependsOnExactlyTheHeadersItUses) {
   tree.write("assets/inc/used.h", "#define USED_VALUE 42\n");
   tree.write("assets/inc/unused.h", "#define UNUSED 1\n");
   tree.write("assets/src/level.data.cpp", kData);
-  ASSERT_EQ(tree.generate("e2e_cxx.tov", {"--tov-dir", "assets/"}).status, 0);
-  ProcessResult built = tree.ninja();
-  ASSERT_EQ(built.status, 0) << built.out;
+  ASSERT_EQ(tree.build("e2e_cxx.tov", {"--tov-dir", "assets/"}).status, 0);
   EXPECT_EQ(read_int(tree.path("out/i/src/level.bin")), 42);
   ProcessResult deps = tree.ninja("-t deps");
   EXPECT_NE(deps.out.find(tree.path("assets/inc/used.h")), std::string::npos) << deps.out;
@@ -65,8 +63,7 @@ TEST(E2eCxx, DataBuildsAndDependsOnExactlyTheHeadersItUses) {
 TEST(E2eCxx, HeadersFromAnEarlierArchiveAndTheDepfile) {
   E2eTree tree;
   tree.write("assets/inc/used.h", "#define USED_VALUE 1\n");
-  ASSERT_EQ(tree.generate("e2e_headers.tov", {"--tov-dir", "assets/"}).status, 0);
-  ASSERT_EQ(tree.ninja().status, 0);
+  ASSERT_EQ(tree.build("e2e_headers.tov", {"--tov-dir", "assets/"}).status, 0);
   std::string archive = tree.path("headers.tov");
   ASSERT_EQ(run_shell("cp " + shell_quote(E2eTree::archive_path("e2e_headers.tov")) + " " +
                       shell_quote(archive))

@@ -37,8 +37,7 @@ void make_tree(const E2eTree& tree, int files) {
 // Makes a tree of files, generates its build and builds it; the archive's path.
 std::string build_tree(const E2eTree& tree, int files, const std::string& archive) {
   make_tree(tree, files);
-  EXPECT_EQ(tree.generate(archive, {"--tov-dir", "assets/"}).status, 0);
-  EXPECT_EQ(tree.ninja().status, 0);
+  tree.build(archive, {"--tov-dir", "assets/"});
   return E2eTree::archive_path(archive);
 }
 
@@ -113,8 +112,7 @@ TEST(E2eFaults, AGameMappingTheArchiveKeepsReadingItAcrossARebuild) {
   OpenedArchive game(archive);
   // The rebuild shrinks the archive to a sixth of its size.
   run_shell("rm -r assets/d1 assets/d2 assets/d3 assets/d4", tree.root());
-  ASSERT_EQ(tree.generate("e2e_mapped.tov", {"--tov-dir", "assets/"}).status, 0);
-  ASSERT_EQ(tree.ninja().status, 0);
+  ASSERT_EQ(tree.build("e2e_mapped.tov", {"--tov-dir", "assets/"}).status, 0);
   EXPECT_EQ(contents(archive).size(), 12u);
   EXPECT_EQ(contents(game), before);  // every byte of the old mapping
 }
@@ -133,8 +131,7 @@ TEST(E2eFaults, BuildKilledHalfWayResumesToTheCleanResult) {
   std::map<std::string, std::string> after_kill = contents(archive);
   // A clean build of the same tree.
   ASSERT_EQ(run_shell("rm -rf out/i out/.ninja_log out/.ninja_deps", tree.root()).status, 0);
-  ASSERT_EQ(tree.generate("e2e_killed.tov", {"--tov-dir", "assets/"}).status, 0);
-  ASSERT_EQ(tree.ninja().status, 0);
+  ASSERT_EQ(tree.build("e2e_killed.tov", {"--tov-dir", "assets/"}).status, 0);
   EXPECT_EQ(after_kill.size(), 200u);
   EXPECT_EQ(after_kill, contents(archive));
 }

@@ -24,13 +24,11 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
              "\t.lvl\tcopy 21 .text\r\n"
              "\n"
              "* copy 22\n");
-  ProcessResult generated =
-      tree.generate("e2e_real.tov", {"--tov-dir", "assets/", "--tov-normalize-names",
-                                     "--tov-endings", "endings.txt", "--tov-ignore", "*.swp",
-                                     "Thumbs.db", "--tov-out-dir", "out/pack"});
-  ASSERT_EQ(generated.status, 0) << generated.err;
-  ProcessResult built = tree.ninja();
-  ASSERT_EQ(built.status, 0) << built.out;
+  ASSERT_EQ(tree.build("e2e_real.tov", {"--tov-dir", "assets/", "--tov-normalize-names",
+                                        "--tov-endings", "endings.txt", "--tov-ignore", "*.swp",
+                                        "Thumbs.db", "--tov-out-dir", "out/pack"})
+                .status,
+            0);
   OpenedArchive archive(tree.path("out/pack/e2e_real.tov"));
   EXPECT_EQ(archive.names(),
             (std::vector<std::string>{"all.fileinfo", "hero_idle.bin", "map_easy/level.sol",
@@ -116,10 +114,7 @@ TEST(E2eRealTrees, MistakesAreSaid) {
         std::string("ERROR: endings.txt:") + line.message + ", aborting...\n");
   }
   // An archive name with a blank goes through Ninja to the pack.
-  ASSERT_EQ(
-      tree.generate("my game.tov", {"--tov-dir", "other/", "--tov-out-dir", "out/pack"}).status, 0);
-  ProcessResult built = tree.ninja();
-  EXPECT_EQ(built.status, 0) << built.out;
+  tree.build("my game.tov", {"--tov-dir", "other/", "--tov-out-dir", "out/pack"});
   EXPECT_EQ(OpenedArchive(tree.path("out/pack/my game.tov")).names(),
             (std::vector<std::string>{"all.fileinfo", "b.bin"}));
 }
@@ -129,11 +124,10 @@ TEST(E2eRealTrees, TheBuildFollowsTheTree) {
   E2eTree tree;
   tree.write("assets/One.bin", "1");
   tree.write("assets/Sub Folder/two.bin", "2");
-  ASSERT_EQ(tree.generate("e2e_follow.tov", {"--tov-dir", "assets/", "--tov-normalize-names",
-                                             "--tov-regenerate", "--tov-out-dir", "out/pack"})
+  ASSERT_EQ(tree.build("e2e_follow.tov", {"--tov-dir", "assets/", "--tov-normalize-names",
+                                          "--tov-regenerate", "--tov-out-dir", "out/pack"})
                 .status,
             0);
-  ASSERT_EQ(tree.ninja().status, 0);
   struct Step {
     const char* change;
     std::vector<std::string> names;

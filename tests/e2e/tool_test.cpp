@@ -16,8 +16,7 @@ TEST(E2eTool, ListInfoCatExtractVerifyAndDiffAPatch) {
   tree.write("assets/a.bin", "first a");
   tree.write("assets/keep.h", "int keep;");
   tree.write("assets/maps/town.bin", "town");
-  ASSERT_EQ(tree.generate("e2e_tool.tov", {"--tov-dir", "assets/"}).status, 0);
-  ASSERT_EQ(tree.ninja().status, 0);
+  ASSERT_EQ(tree.build("e2e_tool.tov", {"--tov-dir", "assets/"}).status, 0);
   std::string base = tree.path("base.tov");
   ASSERT_EQ(run_shell("cp " + shell_quote(E2eTree::archive_path("e2e_tool.tov")) + " " +
                       shell_quote(base))

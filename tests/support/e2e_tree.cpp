@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Zlib
 #include "e2e_tree.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -31,6 +33,16 @@ ProcessResult E2eTree::generate(const std::string& archive,
 
 ProcessResult E2eTree::ninja(const std::string& options) const {
   return run_shell("ninja -C out " + options, root());
+}
+
+ProcessResult E2eTree::build(const std::string& archive,
+                             const std::vector<std::string>& options) const {
+  ProcessResult generated = generate(archive, options);
+  EXPECT_EQ(generated.status, 0) << generated.out << generated.err;
+  if (generated.status != 0) return generated;
+  ProcessResult built = ninja();
+  EXPECT_EQ(built.status, 0) << built.out << built.err;
+  return built;
 }
 
 std::string E2eTree::archive_path(const std::string& archive) {

@@ -25,6 +25,8 @@ class E2eTree {
   // "out/i/" and the built-in rule file; extra options follow.
   ProcessResult generate(const std::string& archive, const std::vector<std::string>& options) const;
   ProcessResult ninja(const std::string& options = "") const;
+  // generate, then ninja: either failing fails the test; Ninja's result.
+  ProcessResult build(const std::string& archive, const std::vector<std::string>& options) const;
   // The archive's path: the tool builds into danger_zone/ beside itself.
   static std::string archive_path(const std::string& archive);
 
