@@ -42,7 +42,7 @@ class ArchiveSet : public testing::Test {
 
 }  // namespace
 
-TEST_F(ArchiveSet, CreateAddAndPrecedence) {
+TEST_F(ArchiveSet, PrecedenceRemovalAndSavedOrder) {
   TovArchiveSetDesc none = {nullptr, 0};
   TovArchiveSet* set = tov_archive_create(&none);
   ASSERT_NE(set, nullptr);
@@ -62,16 +62,14 @@ TEST_F(ArchiveSet, CreateAddAndPrecedence) {
   EXPECT_FALSE(tov_archive_add_archives(set, two, 2, 0));  // neither is added
   EXPECT_EQ(order(set), "ba");
   tov_archive_destroy(set);
-
   const char* missing_path = missing.c_str();
   TovArchiveSetDesc bad = {&missing_path, 1};
   EXPECT_EQ(tov_archive_create(&bad), nullptr);
-}
 
-TEST_F(ArchiveSet, RemoveEveryCopyAndRestoreTheSavedOrder) {
+  // Every copy of a path goes, and a saved order comes back.
   const char* all[] = {paths_[0].c_str(), paths_[1].c_str(), paths_[2].c_str()};
   TovArchiveSetDesc desc = {all, 3};
-  TovArchiveSet* set = tov_archive_create(&desc);
+  set = tov_archive_create(&desc);
   ASSERT_NE(set, nullptr);
   EXPECT_EQ(order(set), "abc");
   tov_archive_persist_order(set);

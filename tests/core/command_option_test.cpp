@@ -116,15 +116,11 @@ TEST(CommandOption, HelpAndFailures) {
   parse_arguments({"--opt-quiet", "-l", "3"});
   testing::internal::CaptureStdout();
   command_option_print_help();
-  command_option_print_set();
   fflush(stdout);
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.rfind("Available options:\n", 0), 0u);
   EXPECT_NE(out.find("\n     --" + pad("opt-dir", 30) + "Directories\n"), std::string::npos);
   EXPECT_NE(out.find("\n  -l/--" + pad("opt-level", 30) + "A number\n"), std::string::npos);
-  std::string set = out.substr(out.find("Set options:\n"));
-  EXPECT_NE(set.find("  -l/--" + pad("opt-level", 20) + "\n"), std::string::npos);
-  EXPECT_EQ(set.find("console"), std::string::npos);
 
   struct {
     Strings args;

@@ -78,32 +78,13 @@ TEST(ZuArray, PushOfOwnElementAndNestedDestroy) {
   zu_array_destroy(&copy);
 }
 
-TEST(ZuArray, AssignRangeInsideItselfLeavesExactlyThoseElements) {
-  ZuArray<ZuString> strings = {};
-  const char* texts[] = {"zero", "one is a longer text than inline", "two", "three"};
-  for (const char* text : texts) zu_array_push(&strings, make(text));
-  ZuString* block = strings.data;
-  zu_array_assign_range(&strings, strings.data + 1, strings.data + 3);
-  EXPECT_EQ(strings.data, block);
-  ASSERT_EQ(strings.count, 2u);
-  EXPECT_STREQ(zu_string_text(&strings.data[0]), "one is a longer text than inline");
-  EXPECT_STREQ(zu_string_text(&strings.data[1]), "two");
-  zu_array_assign(&strings, &strings);
-  EXPECT_EQ(strings.count, 2u);
-  zu_array_remove(&strings, 0);
-  EXPECT_STREQ(zu_string_text(&strings.data[0]), "two");
-  zu_array_destroy(&strings);
-}
-
 TEST(ZuSmallArray, StaysInlineThenMovesToExactHeapBlock) {
   ZuSmallArray<u64, 256> array;
   zu_small_array_init(&array);
   for (u64 i = 0; i < 256; ++i) zu_small_array_push(&array, i);
   EXPECT_FALSE(zu_small_array_is_heap(&array));
-  EXPECT_EQ(array.marker, 256);
   zu_small_array_push(&array, (u64)256);
   ASSERT_TRUE(zu_small_array_is_heap(&array));
-  EXPECT_EQ(array.marker, 65535);
   EXPECT_EQ(array.heap.capacity, 257u);
   zu_small_array_push(&array, (u64)257);
   EXPECT_EQ(array.heap.capacity, 1028u);

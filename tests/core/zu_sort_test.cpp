@@ -12,11 +12,6 @@ struct Record24 {
   u64 key;
   u64 a, b;
 };
-struct Record48 {
-  u64 key;
-  u64 fields[3];
-  ZuArray<u64> list;
-};
 }  // namespace
 
 TEST(ZuSort, UnsignedKeysAscendingAndSmallRanges) {
@@ -47,24 +42,4 @@ TEST(ZuSort, UnsignedKeysAscendingAndSmallRanges) {
     zu_sort(many.data(), many.data() + many.size() - 1);
     for (u64 i = 0; i < many.size(); ++i) ASSERT_EQ(many[i].key, i + 1);
   }
-}
-
-TEST(ZuSort, BinarySearchOverRecordsWithArrays) {
-  ZuArray<Record48> table = {};
-  EXPECT_EQ(zu_binary_search(&table, 1), nullptr);
-  for (u64 key : std::vector<u64>{UINT64_MAX, 3, 0x8000000000000000ull, 9}) {
-    Record48* record = zu_array_push_zeroed(&table);
-    record->key = key;
-    zu_array_push(&record->list, key);
-  }
-  zu_sort_array(&table);
-  for (u64 key : std::vector<u64>{UINT64_MAX, 3, 0x8000000000000000ull, 9}) {
-    Record48* found = zu_binary_search(&table, key);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found->list.data[0], key);  // the array moved with its record
-  }
-  for (u64 key : std::vector<u64>{0, 4, UINT64_MAX - 1})
-    EXPECT_EQ(zu_binary_search(&table, key), nullptr);
-  for (u32 i = 0; i < table.count; ++i) zu_array_destroy(&table.data[i].list);
-  zu_array_destroy(&table);
 }

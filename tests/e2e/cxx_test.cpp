@@ -65,10 +65,7 @@ TEST(E2eCxx, HeadersFromAnEarlierArchiveAndTheDepfile) {
   tree.write("assets/inc/used.h", "#define USED_VALUE 1\n");
   ASSERT_EQ(tree.build("e2e_headers.tov", {"--tov-dir", "assets/"}).status, 0);
   std::string archive = tree.path("headers.tov");
-  ASSERT_EQ(run_shell("cp " + shell_quote(E2eTree::archive_path("e2e_headers.tov")) + " " +
-                      shell_quote(archive))
-                .status,
-            0);
+  ASSERT_TRUE(copy_file(E2eTree::archive_path("e2e_headers.tov"), archive));
   // The archive holds "inc/used.h"; the source includes it by that name.
   tree.write("data/x.data.cpp",
              "#include <tov_data.h>\n#include \"inc/used.h\"\n"

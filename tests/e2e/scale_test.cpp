@@ -22,9 +22,7 @@ std::string first_line(const std::string& text) { return text.substr(0, text.fin
 
 // A small tree with a step of every expensive kind: C++ data with a header,
 // a shader with an include, a texture and a sound.
-struct Tree {
-  TempDir dir{"tov scale"};
-  std::string root() const { return dir.path() + "/"; }
+struct Tree : E2eTree {
   Tree() {
     const std::string examples = source_dir() + "examples/assets/";
     EXPECT_EQ(
@@ -35,26 +33,21 @@ struct Tree {
                   root())
             .status,
         0);
-    write_file(root() + "assets/shaders/tint.glsl", "const float kTint = 0.5;\n");
-    write_file(root() + "assets/shaders/tint.frag",
-               "#version 450\n#include \"tint.glsl\"\nlayout(location = 0) out vec4 c;\n"
-               "void main() { c = vec4(kTint); }\n");
+    write("assets/shaders/tint.glsl", "const float kTint = 0.5;\n");
+    write("assets/shaders/tint.frag",
+          "#version 450\n#include \"tint.glsl\"\nlayout(location = 0) out vec4 c;\n"
+          "void main() { c = vec4(kTint); }\n");
   }
   // Generates into folder (its own intermediate folder) and builds.
-  ProcessResult build(const std::string& folder, const std::vector<std::string>& options,
-                      const std::string& environment = "") const {
-    std::string command = shell_quote(host_path()) + " --tov-working-dir " + shell_quote(root()) +
-                          " --tov-sdk-dir " + shell_quote(source_dir() + "sdk/") +
-                          " --tov-intermediate-dir " + folder +
-                          "/i --tov-out game.tov --tov-out-dir " + folder +
-                          " --tov-dir assets/ --tov-rule-file rules/tov.ninja rules/render.ninja "
-                          "rules/image.ninja rules/audio.ninja";
-    for (const std::string& option : options) command += " " + shell_quote(option);
-    ProcessResult generated = run_shell(command + " > /dev/null", root());
-    if (generated.status != 0) return generated;
-    return run_shell(environment + " ninja -C " + folder, root());
+  ProcessResult build_in(const std::string& folder, std::vector<std::string> options) {
+    out_folder = folder;
+    for (const char* option :
+         {"--tov-out-dir", folder.c_str(), "--tov-dir", "assets/", "--tov-rule-file",
+          "rules/render.ninja", "rules/image.ninja", "rules/audio.ninja"})
+      options.push_back(option);
+    return build("game.tov", options);
   }
-  std::string archive(const std::string& folder) const { return root() + folder + "/game.tov"; }
+  std::string archive(const std::string& folder) const { return path(folder + "/game.tov"); }
 };
 
 // The steps a build ran without the cache's help, by output.
@@ -114,9 +107,9 @@ TEST_F(Scale, SecondBuildComesFromTheCache) {
     SCOPED_TRACE(url);
     Tree tree;
     std::vector<std::string> options = {"--tov-cache", url, "--tov-verbose"};
-    ProcessResult first = tree.build("one", options);
+    ProcessResult first = tree.build_in("one", options);
     ASSERT_EQ(first.status, 0) << first.out;
-    ProcessResult second = tree.build("two", options);
+    ProcessResult second = tree.build_in("two", options);
     ASSERT_EQ(second.status, 0) << second.out;
     EXPECT_EQ(misses(second.out), kBookkeeping) << second.out;
     EXPECT_NE(second.out.find("tov cache: 14 hits, 2 misses, 0 steps without the cache"),
@@ -124,9 +117,9 @@ TEST_F(Scale, SecondBuildComesFromTheCache) {
         << second.out;
     EXPECT_TRUE(same_archives(tree.archive("one"), tree.archive("two")));
 
-    write_file(tree.root() + "assets/include/game_types.h",
-               read_file(tree.root() + "assets/include/game_types.h") + "// changed\n");
-    ProcessResult changed = run_shell("ninja -C two", tree.root());
+    tree.write("assets/include/game_types.h",
+               read_file(tree.path("assets/include/game_types.h")) + "// changed\n");
+    ProcessResult changed = tree.ninja();
     ASSERT_EQ(changed.status, 0) << changed.out;
     std::vector<std::string> expected = {"@include/game_types.h", "@data/spawns.bin"};
     for (const std::string& step : kBookkeeping) expected.push_back(step);
@@ -141,9 +134,9 @@ TEST_F(Scale, SecondBuildComesFromTheCache) {
 // correct build with a warning.
 TEST_F(Scale, ACacheThatFailsIsOnlyAWarning) {
   Tree tree;
-  ASSERT_EQ(tree.build("plain", {}).status, 0);
+  ASSERT_EQ(tree.build_in("plain", {}).status, 0);
   std::string folder = g_services + "/damaged_cache";
-  ASSERT_EQ(tree.build("warm", {"--tov-cache", "file://" + folder}).status, 0);
+  ASSERT_EQ(tree.build_in("warm", {"--tov-cache", "file://" + folder}).status, 0);
   // Every entry cut short.
   ASSERT_EQ(run_shell("for f in */*; do head -c 20 \"$f\" > x && mv x \"$f\"; done", folder).status,
             0);
@@ -160,7 +153,7 @@ TEST_F(Scale, ACacheThatFailsIsOnlyAWarning) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
     std::string name = "after_" + std::to_string(&c - cases);
-    ProcessResult built = tree.build(name, {"--tov-cache", c.url});
+    ProcessResult built = tree.build_in(name, {"--tov-cache", c.url});
     EXPECT_EQ(built.status, 0) << built.out;
     EXPECT_NE(built.out.find(c.warning), std::string::npos) << built.out;
     EXPECT_TRUE(same_archives(tree.archive("plain"), tree.archive(name)));
@@ -172,7 +165,7 @@ TEST_F(Scale, ACacheThatFailsIsOnlyAWarning) {
 TEST_F(Scale, StepsThroughSrunGiveTheLocalArchive) {
   if (g_slurm.empty()) GTEST_SKIP() << "slurmd runs as root only";
   Tree tree;
-  ASSERT_EQ(tree.build("local", {}).status, 0);
+  ASSERT_EQ(tree.build_in("local", {}).status, 0);
   std::string log = g_services + "/slurm/slurmctld.log";
   auto jobs = [&] {  // lines "... _job_complete: JobId=N done"
     std::string text = read_file(log);
@@ -182,9 +175,10 @@ TEST_F(Scale, StepsThroughSrunGiveTheLocalArchive) {
     return count;
   };
   size_t before = jobs();
+  setenv("SLURM_CONF", g_slurm.c_str(), 1);
   ProcessResult farmed =
-      tree.build("farmed", {"--tov-launcher", "srun --quiet", "--tov-remote-jobs", "2"},
-                 "SLURM_CONF=" + shell_quote(g_slurm));
+      tree.build_in("farmed", {"--tov-launcher", "srun --quiet", "--tov-remote-jobs", "2"});
+  unsetenv("SLURM_CONF");
   ASSERT_EQ(farmed.status, 0) << farmed.out;
   EXPECT_TRUE(same_archives(tree.archive("local"), tree.archive("farmed")));
   // Three C++ data files, three shaders, a texture and a sound.

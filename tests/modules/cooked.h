@@ -3,6 +3,7 @@
 // tests of the cooking libraries.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "cook_request.h"
@@ -28,3 +29,11 @@ inline void cook_source(CookFunction function, const std::string& path, const st
                          settings.empty() ? 0u : 1u};
   cooked->ok = function(&request, &cooked->result);
 }
+
+using Signal = std::function<float(u64 frame, u32 channel)>;
+
+// A source file in a format libsndfile writes (SF_FORMAT_*), as bytes.
+std::string make_sound(int format, u32 rate, u32 channels, u64 frames, const Signal& signal);
+
+const std::string kExampleFont =
+    std::string(TOV_SOURCE_DIR) + "/examples/assets/fonts/dejavu_sans_extralight.ttf";

@@ -11,17 +11,10 @@
 
 extern "C" bool font_cook_font(const CookRequest* request, CookResult* result);
 
-namespace {
-
-const std::string kFont =
-    std::string(TOV_SOURCE_DIR) + "/examples/assets/fonts/dejavu_sans_extralight.ttf";
-
-}  // namespace
-
 // Every requested glyph is in the atlas, its field negative inside and
 // positive outside; the kerning is FreeType's, pair for pair.
 TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
-  std::string bytes = read_file(kFont);
+  std::string bytes = read_file(kExampleFont);
   Cooked cooked;
   cook_source(font_cook_font, "ui.ttf", bytes,
               "size = 40\nspread = 6\ncharacters = [\"32-126\", \"é\"]\n", &cooked);
@@ -68,23 +61,4 @@ TEST(FontCook, AtlasGlyphsDistancesAndKerning) {
   FT_Done_FreeType(library);
   // A file cut short is no font.
   EXPECT_FALSE(tov_font_view(cooked.result.output.data, cooked.result.output.count - 1, &font));
-}
-
-// Bad fonts and bad settings fail naming the file (and line).
-TEST(FontCook, FailuresNameTheFile) {
-  std::string bytes = read_file(kFont);
-  struct Case {
-    std::string font, settings, message;
-  } cases[] = {
-      {"not a font", "", "ui.ttf: is not a font FreeType reads\n"},
-      {bytes, "characters = [\"A\", \"\xe2\x98\x83\"]\n", "ui.ttf: has no glyph for U+2603\n"},
-      {bytes, "size = 32\nsizes = 2\n", "ui.ttf.toml:2: unknown setting 'sizes'"},
-      {bytes, "spread = 99\n", "ui.ttf.toml:1: 'spread' must be a whole number from 2 to 32\n"},
-  };
-  for (const Case& c : cases) {
-    Cooked cooked;
-    cook_source(font_cook_font, "ui.ttf", c.font, c.settings, &cooked);
-    EXPECT_FALSE(cooked.ok);
-    EXPECT_EQ(cooked.messages().find(c.message), 0u) << cooked.messages();
-  }
 }

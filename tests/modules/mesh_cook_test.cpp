@@ -155,23 +155,3 @@ TEST(MeshCook, FormatsImport) {
     EXPECT_FALSE(tov_mesh_view(cooked.result.output.data, cooked.result.output.count, &mesh));
   }
 }
-
-// Broken models and bad settings fail naming the file (and line).
-TEST(MeshCook, FailuresNameTheFile) {
-  std::string crate = read_file(source_dir() + "examples/assets/models/crate.obj");
-  struct Case {
-    std::string name, model, settings, message;
-  } cases[] = {
-      {"a.glb", "glTF\x02\0\0\0", "", "a.glb: cannot be imported: "},
-      {"b.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n", "", "b.obj: "},
-      {"c.fbx", "Kaydara FBX Binary  \0 cut short", "", "c.fbx: cannot be imported: "},
-      {"d.obj", crate, "lod_count = 9\n", "d.obj.toml:1: 'lod_count' must be a whole number"},
-      {"f.obj", crate, "\nquantize = \"yes\"\n", "f.obj.toml:2: 'quantize' must be true or false"},
-  };
-  for (const Case& c : cases) {
-    MeshCooked cooked;
-    cook(c.name, c.model, c.settings, &cooked);
-    EXPECT_FALSE(cooked.ok) << c.name;
-    EXPECT_EQ(cooked.messages().find(c.message), 0u) << cooked.messages();
-  }
-}

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "call_log.h"
 #include "reactor.h"
 #include "test_support.h"
 
@@ -14,7 +13,7 @@ class Loader : public testing::Test {
   void SetUp() override {
     reactor_create(&host_);
     zu_set_host(&host_);
-    call_log_clear();
+    setenv("TOV_CALL_LOG", log_.c_str(), 1);
   }
   void TearDown() override {
     reactor_destroy(&host_);
@@ -26,7 +25,15 @@ class Loader : public testing::Test {
       text += std::string(shared_shared_get_name(host_.libraries.data[i])) + " ";
     return text;
   }
+  // What the modules recorded since the last call.
+  std::string calls() {
+    std::string text = read_file(log_);
+    write_file(log_, "");
+    return text;
+  }
   HostContext host_;
+  TempDir dir_;
+  std::string log_ = dir_ / "calls";
 };
 
 }  // namespace
@@ -34,7 +41,7 @@ class Loader : public testing::Test {
 TEST_F(Loader, DepsAreQueuedOnceAndCrossLinkedInOrderThenReloadedAndUnloaded) {
   EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_a", 0));
   EXPECT_EQ(names(), "mod_a mod_c mod_b ");
-  EXPECT_EQ(std::string(call_log_text()),
+  EXPECT_EQ(calls(),
             "mod_a.zu_init(null,0)\n"
             "mod_c.link(mod_a)\n"
             "mod_a.link(mod_c)\n"
@@ -45,10 +52,9 @@ TEST_F(Loader, DepsAreQueuedOnceAndCrossLinkedInOrderThenReloadedAndUnloaded) {
             "mod_c.link(mod_b)\n"
             "mod_b.zu_init(null,0)\n");
 
-  call_log_clear();
   EXPECT_TRUE(reactor_load_library(&host_.libraries, "mod_c", 1));
   EXPECT_EQ(names(), "mod_a mod_c mod_b ");  // the same slot
-  EXPECT_EQ(std::string(call_log_text()),
+  EXPECT_EQ(calls(),
             "mod_c.zu_fini(1)\n"
             "mod_c.link(mod_a)\n"
             "mod_a.link(mod_c)\n"
@@ -56,9 +62,8 @@ TEST_F(Loader, DepsAreQueuedOnceAndCrossLinkedInOrderThenReloadedAndUnloaded) {
             "mod_b.link(mod_c)\n"
             "mod_c.zu_init(mod_c-state,1)\n");
 
-  call_log_clear();
   reactor_unload_libraries(&host_.libraries);
-  EXPECT_EQ(std::string(call_log_text()), "mod_a.zu_fini(0)\nmod_c.zu_fini(0)\nmod_b.zu_fini(0)\n");
+  EXPECT_EQ(calls(), "mod_a.zu_fini(0)\nmod_c.zu_fini(0)\nmod_b.zu_fini(0)\n");
   EXPECT_EQ(host_.libraries.count, 0u);
   EXPECT_EQ(host_.libraries.data, nullptr);
 }

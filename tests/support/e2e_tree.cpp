@@ -25,14 +25,14 @@ ProcessResult E2eTree::generate(const std::string& archive,
   archives_.push_back(archive);
   std::string command = shell_quote(host_path()) + " --tov-working-dir " + shell_quote(root()) +
                         " --tov-sdk-dir " + shell_quote(source_dir() + "sdk") +
-                        " --tov-intermediate-dir out/i --tov-out " + shell_quote(archive) +
-                        " --tov-rule-file rules/tov.ninja";
+                        " --tov-intermediate-dir " + out_folder + "/i --tov-out " +
+                        shell_quote(archive) + " --tov-rule-file rules/tov.ninja";
   for (const std::string& option : options) command += " " + shell_quote(option);
   return run_shell(command, root());
 }
 
 ProcessResult E2eTree::ninja(const std::string& options) const {
-  return run_shell("ninja -C out " + options, root());
+  return run_shell("ninja -C " + out_folder + " " + options, root());
 }
 
 ProcessResult E2eTree::build(const std::string& archive,

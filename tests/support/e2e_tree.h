@@ -22,13 +22,14 @@ class E2eTree {
   // Sets the file's modification time to seconds after now.
   void age(const std::string& relative, long seconds_from_now) const;
   // Runs generation with the folder as working folder, intermediate folder
-  // "out/i/" and the built-in rule file; extra options follow.
+  // out_folder + "/i/" and the built-in rule file; extra options follow.
   ProcessResult generate(const std::string& archive, const std::vector<std::string>& options) const;
   ProcessResult ninja(const std::string& options = "") const;
   // generate, then ninja: either failing fails the test; Ninja's result.
   ProcessResult build(const std::string& archive, const std::vector<std::string>& options) const;
   // The archive's path: the tool builds into danger_zone/ beside itself.
   static std::string archive_path(const std::string& archive);
+  std::string out_folder = "out";  // build.ninja's folder, where Ninja runs
 
  private:
   TempDir dir_;

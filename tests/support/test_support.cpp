@@ -51,6 +51,12 @@ std::string read_file(const std::string& path) {
   return buffer.str();
 }
 
+bool copy_file(const std::string& from, const std::string& to) {
+  std::error_code error;
+  return std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing,
+                                    error);
+}
+
 TestHost::TestHost() {
   memset((void*)&host_, 0, sizeof(host_));
   host_.option_lock = thread_mutex_create();

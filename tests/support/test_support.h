@@ -31,6 +31,7 @@ class TempDir {
 
 void write_file(const std::string& path, const std::string& contents);
 std::string read_file(const std::string& path);
+bool copy_file(const std::string& from, const std::string& to);
 
 // A host context with the creation defaults, installed as this test
 // program's host for its lifetime.

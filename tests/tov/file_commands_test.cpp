@@ -24,14 +24,9 @@ TEST(FileCommands, NullTerminationAndStringTables) {
     std::string input, output;
   } cases[] = {
       {"nullterminate", "", std::string(1, '\0')},
-      {"nullterminate", "int x;\n", std::string("int x;\n\0", 8)},
       {"nullterminate_newlines", "", string_table_bytes({}, "")},
-      {"nullterminate_newlines", std::string("ab\r\n\r\ncd\n", 9),
-       string_table_bytes({0, 6}, std::string("ab\0\0\0\0cd\0", 9))},
       // A leading line break: the first line starts after it.
       {"nullterminate_newlines", "\n\nx\n", string_table_bytes({2}, std::string("\0\0x\0", 4))},
-      // No final line break: a NUL is added so the last string ends too.
-      {"nullterminate_newlines", "a\nbc", string_table_bytes({0, 2}, std::string("a\0bc\0", 5))},
   };
   for (const auto& c : cases) EXPECT_EQ(run_on(c.command, c.input), c.output) << c.input;
 }

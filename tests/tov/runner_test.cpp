@@ -12,7 +12,7 @@ namespace {
 struct Seen {
   u64 inputs = 0, outputs = 0;
   std::vector<u64> sizes;
-  std::string working_dir;
+  std::string working_dir, sdk_dir, intermediate_dir;
   bool outputs_open = false;
 } g_seen;
 
@@ -23,6 +23,8 @@ u32 record(CommandContext* context) {
   for (u64 i = 0; i < context->input_count; ++i)
     g_seen.sizes.push_back(context->inputs[i].data.count);
   g_seen.working_dir = context->working_dir;
+  g_seen.sdk_dir = context->sdk_dir;
+  g_seen.intermediate_dir = context->intermediate_dir;
   g_seen.outputs_open = context->output_count > 0 && context->outputs[0].file != nullptr;
   return 7;
 }
@@ -59,17 +61,20 @@ TEST(Runner, HandlerGetsInputsAndOutputsAndItsResultIsReturned) {
   parse_arguments({});
   EXPECT_EQ(run_command("test_record", "/w/", "/s/", "i/"), 7u);
   EXPECT_EQ(g_seen.inputs + g_seen.outputs, 0u);
+  // From the command line: folders keep their dot-dots, take '/' for '\'
+  // and end in '/'; SDK folders are joined.
+  parse_arguments({"--tov-working-dir", "C:\\data\\..\\assets", "--tov-sdk-dir", "a", "b\\c",
+                   "--tov-intermediate-dir", "i", "--tov-command", "test_record"});
+  EXPECT_EQ(tov_begin(), 7u);
+  EXPECT_EQ(g_seen.working_dir, "C:/data/../assets/");
+  EXPECT_EQ(g_seen.sdk_dir, "a b/c/");
+  EXPECT_EQ(g_seen.intermediate_dir, "i/");
 }
 
-TEST(RunnerDeathTest, MissingInputs) {
+// A folder passes the check for missing inputs but cannot be read whole.
+TEST(RunnerDeathTest, AFolderAsInput) {
   TestHost host;
   TempDir dir;
-  write_file(dir / "real.txt", "x");
-  parse_arguments({"--tov-command-in-file", dir / "real.txt", dir / "gone.txt"});
-  EXPECT_EXIT(run_command("copy", "/", "/", "i/"), testing::ExitedWithCode(255),
-              exit_message("Couldn't find file '" + (dir / "gone.txt") +
-                           "' (next file is '<no next file>'), exiting..."));
-  // A folder passes the check but cannot be read whole.
   parse_arguments({"--tov-command-in-file", dir.path()});
   EXPECT_EXIT(run_command("nullterminate", "/", "/", "i/"), testing::ExitedWithCode(255),
               exit_message("Couldn't open '" + dir.path() + "' for reading, exiting..."));
