@@ -19,7 +19,11 @@ __attribute__((section(".init_array"), used)) void (*g_capture)(int, char**, cha
 }  // namespace
 
 void sys_get_argc_argv(i32* argc, char*** argv) {
-  *argc = g_argc;
+  // A program may take arguments out in place (test harnesses remove their
+  // own flags): the null that ends the list ends the count.
+  i32 count = 0;
+  while (count < g_argc && g_argv[count]) ++count;
+  *argc = count;
   *argv = g_argv;
 }
 
