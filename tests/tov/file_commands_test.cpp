@@ -23,6 +23,7 @@ TEST(FileCommands, NullTerminationAndStringTables) {
     const char* command;
     std::string input, output;
   } cases[] = {
+      // The edges; E2eBuild checks "\r\n", empty lines and no final line break.
       {"nullterminate", "", std::string(1, '\0')},
       {"nullterminate_newlines", "", string_table_bytes({}, "")},
       // A leading line break: the first line starts after it.
