@@ -12,7 +12,9 @@
 
 namespace {
 void record(const char* format, const char* value) {
-  FILE* log = fopen(getenv("TOV_CALL_LOG"), "a");
+  const char* path = getenv("TOV_CALL_LOG");
+  FILE* log = path ? fopen(path, "a") : nullptr;
+  if (!log) return;  // nothing recorded: the test's comparison names what is missing
   fprintf(log, format, MODULE_NAME, value);
   fputc('\n', log);
   fclose(log);
