@@ -14,7 +14,7 @@ set -euo pipefail
 count=${1:-100}
 build=$(cd "${2:-build}" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$(dirname "$0")/need.sh" convert:imagemagick
+"$(dirname "$0")/need.sh" /usr/bin/convert:imagemagick
 work=$(mktemp -d /tmp/tov_bench_cache_XXXXXX)
 stop() {
   "$root/scripts/redis-server" stop "$work/redis"

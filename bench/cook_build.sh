@@ -8,7 +8,7 @@ set -euo pipefail
 count=${1:-100}
 build=$(cd "${2:-build}" && pwd)
 sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
-"$(dirname "$0")/need.sh" convert:imagemagick
+"$(dirname "$0")/need.sh" /usr/bin/convert:imagemagick
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tree/textures" "$work/tree/shaders"

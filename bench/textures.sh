@@ -11,7 +11,7 @@
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
-"$(dirname "$0")/need.sh" astcenc:astcenc convert:imagemagick
+"$(dirname "$0")/need.sh" astcenc:astcenc /usr/bin/convert:imagemagick
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 convert=/usr/bin/convert
