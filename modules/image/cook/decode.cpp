@@ -24,7 +24,9 @@ bool sized(DecodedImage* image, u32 width, u32 height, const char** error) {
   }
   image->width = width;
   image->height = height;
-  zu_array_resize(&image->rgba, (u64)width * height * 4);
+  // Not zeroed first: every decoder writes every byte, or fails.
+  zu_array_reserve(&image->rgba, (u64)width * height * 4);
+  image->rgba.count = width * height * 4;
   return true;
 }
 
@@ -71,6 +73,9 @@ bool decode_png(const u8* bytes, u64 size, DecodedImage* image, const char** err
   }
   PngSource source = {bytes, size, 0};
   png_set_read_fn(png, &source, png_read_bytes);
+  // The chunks' CRCs, which libpng checks, already cover every compressed
+  // byte; the stream's own checksum would cost a second pass for nothing.
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
   png_read_info(png, info);
   u32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
   int color_type = png_get_color_type(png, info);

@@ -2,7 +2,6 @@
 #include "mips.h"
 
 #include <math.h>
-#include <string.h>
 
 float srgb_to_linear(float c) {
   return c <= 0.04045f ? c / 12.92f : powf((c + 0.055f) / 1.055f, 2.4f);
@@ -141,21 +140,20 @@ void halve(const FloatImage* from, FloatImage* to) {
   zu_array_destroy(&rows);
 }
 
-void copy_source(const DecodedImage* image, MipLevel* level) {
+void take_source(DecodedImage* image, MipLevel* level) {
   level->width = image->width;
   level->height = image->height;
-  zu_array_resize(&level->rgba, image->rgba.count);
-  memcpy(level->rgba.data, image->rgba.data, image->rgba.count);
+  zu_array_move(&level->rgba, &image->rgba);
 }
 
 }  // namespace
 
-void build_mips(const DecodedImage* image, TextureSpace space, u32 max_side, u32 level_limit,
+void build_mips(DecodedImage* image, TextureSpace space, u32 max_side, u32 level_limit,
                 ZuArray<MipLevel>* levels) {
   FloatImage current = {}, next = {};
   bool fits = !max_side || (image->width <= max_side && image->height <= max_side);
   if (level_limit == 1 && fits) {  // the source alone: nothing to filter
-    copy_source(image, zu_array_push_zeroed(levels));
+    take_source(image, zu_array_push_zeroed(levels));
     return;
   }
   to_float(image->rgba.data, image->width, image->height, space, &current);
@@ -171,7 +169,7 @@ void build_mips(const DecodedImage* image, TextureSpace space, u32 max_side, u32
   for (;;) {
     MipLevel* level = zu_array_push_zeroed(levels);
     if (levels->count == 1 && !shrunk)
-      copy_source(image, level);
+      take_source(image, level);
     else
       to_bytes(&current, space, level);
     bool last = current.width == 1 && current.height == 1;

@@ -17,8 +17,10 @@ struct MipLevel {
 // to level_limit levels (0: all). Every level is filtered from the one
 // before by area: a texel of the smaller level averages exactly the part of
 // the larger one it covers, so odd sizes lose no row or column. Normal maps
-// are renormalised after filtering.
-void build_mips(const DecodedImage* image, TextureSpace space, u32 max_side, u32 level_limit,
+// are renormalised after filtering. A level 0 that is the image itself takes
+// its texels over (the image is left empty): a copy would cost as much as
+// encoding a BC level.
+void build_mips(DecodedImage* image, TextureSpace space, u32 max_side, u32 level_limit,
                 ZuArray<MipLevel>* levels);
 void destroy_mips(ZuArray<MipLevel>* levels);
 
