@@ -18,8 +18,8 @@ struct MipLevel {
 // before by area: a texel of the smaller level averages exactly the part of
 // the larger one it covers, so odd sizes lose no row or column. Normal maps
 // are renormalised after filtering. A level 0 that is the image itself takes
-// its texels over (the image is left empty): a copy would cost as much as
-// encoding a BC level.
+// its texels over (the image is left empty): a copy would cost time and
+// fresh pages for nothing.
 void build_mips(DecodedImage* image, TextureSpace space, u32 max_side, u32 level_limit,
                 ZuArray<MipLevel>* levels);
 void destroy_mips(ZuArray<MipLevel>* levels);
