@@ -150,6 +150,9 @@ ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
 // flushed (a seek flushes). Returns the bytes copied: fewer when source
 // ended early, or when a write failed (then filesystem_file_failed is true).
 ZU_EXPORT u64 filesystem_file_copy_at(ZuFile* file, u64 offset, ZuFile* source, u64 size);
+// Writes size bytes into file at offset, leaving its position alone, as
+// filesystem_file_copy_at does; returns the bytes written.
+ZU_EXPORT u64 filesystem_file_write_at(ZuFile* file, u64 offset, const void* data, u64 size);
 // True once a write to file failed (a full disk, a size limit).
 ZU_EXPORT bool filesystem_file_failed(ZuFile* file);
 ZU_EXPORT bool filesystem_file_seek(ZuFile* file, u64 offset);

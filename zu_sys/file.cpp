@@ -230,6 +230,29 @@ void start_write_back(ZuFile* file, u64 end) {
 
 }  // namespace
 
+// Writes size bytes at offset; the bytes written, fewer when a write failed
+// (then the file is marked failed).
+static u64 write_at(ZuFile* file, u64 offset, const char* data, u64 size) {
+  u64 put = 0;
+  while (put < size) {
+    ssize_t written = pwrite(file->descriptor, data + put, size - put, (off_t)(offset + put));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      __atomic_store_n(&file->failed, true, __ATOMIC_RELAXED);
+      break;
+    }
+    put += (u64)written;
+  }
+  return put;
+}
+
+u64 filesystem_file_write_at(ZuFile* file, u64 offset, const void* data, u64 size) {
+  if (file->mode == 0) return 0;
+  u64 put = write_at(file, offset, (const char*)data, size);
+  start_write_back(file, offset + put);
+  return put;
+}
+
 u64 filesystem_file_copy_at(ZuFile* file, u64 offset, ZuFile* source, u64 size) {
   if (file->mode == 0) return 0;
   u64 copied = copy_range(file, offset, source, size);
@@ -263,19 +286,9 @@ static u64 copy_range(ZuFile* file, u64 offset, ZuFile* source, u64 size) {
     ssize_t got = pread(source->descriptor, buffer, want, (off_t)copied);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    u64 put = 0;
-    while (put < (u64)got) {
-      ssize_t written =
-          pwrite(file->descriptor, buffer + put, (u64)got - put, (off_t)(offset + copied + put));
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) {
-        __atomic_store_n(&file->failed, true, __ATOMIC_RELAXED);
-        sys_free(buffer);
-        return copied + put;
-      }
-      put += (u64)written;
-    }
+    u64 put = write_at(file, offset + copied, buffer, (u64)got);
     copied += put;
+    if (put < (u64)got) break;
   }
   sys_free(buffer);
   return copied;

@@ -31,7 +31,7 @@ std::map<std::string, std::string> contents(const std::string& path) {
 void make_tree(const E2eTree& tree, int files) {
   for (int i = 0; i < files; ++i)
     tree.write("assets/d" + std::to_string(i % 5) + "/f" + std::to_string(i) + ".bin",
-               std::string(2000 + i * 37, (char)('a' + i % 26)));
+               std::string(i == 7 ? 100000 : 2000 + i * 37, (char)('a' + i % 26)));
 }
 
 // Makes a tree of files, generates its build and builds it; the archive's path.

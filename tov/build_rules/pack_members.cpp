@@ -6,10 +6,15 @@
 namespace {
 
 constexpr u64 kWindow = 256;
+// Members up to this size are read by the opener and written in batches;
+// larger ones are copied file to file in the kernel.
+constexpr u64 kReadLimit = 64 * 1024;
 
 struct Opened {
   ZuFile* file;
   u64 size;
+  bool ok;
+  ZuArray<u8> bytes;  // a small member's bytes, read by the opener
 };
 
 }  // namespace
@@ -28,12 +33,25 @@ struct PackOpener {
 
 namespace {
 
-Opened open_member(const char* path) {
-  Opened member = {nullptr, 0};
-  if (!path) return member;
-  member.file = filesystem_file_create(path, 0, 0);
-  if (member.file) member.size = filesystem_file_size(member.file);
-  return member;
+void open_member(const char* path, Opened* member) {
+  member->file = nullptr;
+  member->size = 0;
+  member->ok = false;
+  member->bytes.count = 0;
+  if (!path) return;
+  member->file = filesystem_file_create(path, 0, 0);
+  if (!member->file) return;
+  member->ok = true;
+  member->size = filesystem_file_size(member->file);
+  if (member->size > kReadLimit) return;
+  zu_array_reserve(&member->bytes, member->size);
+  member->bytes.count = (u32)filesystem_file_read(member->file, member->bytes.data, member->size);
+  if (member->bytes.count != member->size) {  // left to the copy, which reports it
+    member->bytes.count = 0;
+    return;
+  }
+  filesystem_file_destroy(member->file);
+  member->file = nullptr;
 }
 
 u32 open_ahead(void* argument) {
@@ -44,12 +62,10 @@ u32 open_ahead(void* argument) {
       thread_cond_wait(opener->changed, opener->mutex);
     if (opener->stop) break;
     Opened* slot = opener->ring + i % kWindow;
-    ZuFile* done = slot->file;  // member i - kWindow, released
     thread_mutex_unlock(opener->mutex);
-    filesystem_file_destroy(done);
-    Opened member = open_member(opener->paths[i]);
+    filesystem_file_destroy(slot->file);  // member i - kWindow, released
+    open_member(opener->paths[i], slot);
     thread_mutex_lock(opener->mutex);
-    *slot = member;
     opener->opened = i + 1;
     thread_cond_wake_all(opener->changed);
   }
@@ -72,24 +88,24 @@ PackOpener* pack_opener_create(const char* const* paths, u64 count) {
   return opener;
 }
 
-ZuFile* pack_opener_take(PackOpener* opener, u64 index, u64* size) {
+bool pack_opener_take(PackOpener* opener, u64 index, PackMember* member) {
   Opened* slot = opener->ring + index % kWindow;
   if (!opener->thread) {
-    *slot = open_member(opener->paths[index]);
+    open_member(opener->paths[index], slot);
   } else {
     thread_mutex_lock(opener->mutex);
     while (opener->opened <= index) thread_cond_wait(opener->changed, opener->mutex);
     thread_mutex_unlock(opener->mutex);
   }
-  *size = slot->size;
-  return slot->file;
+  *member = {slot->file, slot->size, slot->file ? nullptr : slot->bytes.data};
+  return slot->ok;
 }
 
 void pack_opener_release(PackOpener* opener, u64 index) {
   if (!opener->thread) {
     Opened* slot = opener->ring + index % kWindow;
     filesystem_file_destroy(slot->file);
-    *slot = {nullptr, 0};
+    slot->file = nullptr;
     return;
   }
   thread_mutex_lock(opener->mutex);
@@ -108,7 +124,10 @@ void pack_opener_destroy(PackOpener* opener) {
     thread_thread_join(opener->thread);
     thread_thread_destroy(opener->thread);
   }
-  for (u64 i = 0; i < kWindow; ++i) filesystem_file_destroy(opener->ring[i].file);
+  for (u64 i = 0; i < kWindow; ++i) {
+    filesystem_file_destroy(opener->ring[i].file);
+    zu_array_destroy(&opener->ring[i].bytes);
+  }
   thread_cond_destroy(opener->changed);
   thread_mutex_destroy(opener->mutex);
   sys_free(opener);
