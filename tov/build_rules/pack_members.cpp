@@ -14,8 +14,13 @@ struct Opened {
   ZuFile* file;
   u64 size;
   bool ok;
+  u64 member;         // 1 + the index of the member it holds; 0 while none
   ZuArray<u8> bytes;  // a small member's bytes, read by the opener
 };
+
+// Opening is mostly the kernel's walk through folders: two threads at it
+// keep ahead of the writer on two processors, more only contend.
+constexpr u32 kOpeners = 2;
 
 }  // namespace
 
@@ -24,11 +29,13 @@ struct PackOpener {
   u64 count;
   Opened ring[kWindow];  // member i in ring[i % kWindow] from its open until member i + kWindow opens
   ZuMutex* mutex;
-  ZuCond* changed;  // a member was opened or released, or the opener stops
-  u64 opened;       // members [0, opened) have been opened (or failed to)
+  ZuCond* changed;  // a member was opened or released, or the openers stop
+  u64 next;         // the next member an opener takes on
   u64 released;     // members [0, released) are copied: their files may be closed
+  u32 waiting;      // openers waiting for a member to be released
   bool stop;
-  ZuThread* thread;  // null when opening runs in pack_opener_take
+  u32 thread_count;  // 0 when opening runs in pack_opener_take
+  ZuThread* threads[kOpeners];
 };
 
 namespace {
@@ -54,19 +61,24 @@ void open_member(const char* path, Opened* member) {
   member->file = nullptr;
 }
 
+// Each opener takes on the next member in order, once the member a window
+// before it, whose slot it reuses, is released.
 u32 open_ahead(void* argument) {
   PackOpener* opener = (PackOpener*)argument;
   thread_mutex_lock(opener->mutex);
-  for (u64 i = 0; i < opener->count; ++i) {
+  while (!opener->stop && opener->next < opener->count) {
+    u64 i = opener->next++;
+    ++opener->waiting;
     while (!opener->stop && i - opener->released >= kWindow)
       thread_cond_wait(opener->changed, opener->mutex);
+    --opener->waiting;
     if (opener->stop) break;
     Opened* slot = opener->ring + i % kWindow;
     thread_mutex_unlock(opener->mutex);
     filesystem_file_destroy(slot->file);  // member i - kWindow, released
     open_member(opener->paths[i], slot);
     thread_mutex_lock(opener->mutex);
-    opener->opened = i + 1;
+    slot->member = i + 1;
     thread_cond_wake_all(opener->changed);
   }
   thread_mutex_unlock(opener->mutex);
@@ -82,19 +94,21 @@ PackOpener* pack_opener_create(const char* const* paths, u64 count) {
   opener->count = count;
   opener->mutex = thread_mutex_create();
   opener->changed = thread_cond_create();
-  // One processor, or a thread that cannot start: members open as taken.
+  // One processor, or no thread that can start: members open as taken.
   if (thread_util_hardware_concurrency() > 1)
-    opener->thread = thread_thread_create(open_ahead, opener, "pack opener", ~0ull);
+    for (u32 t = 0; t < kOpeners; ++t)
+      if (ZuThread* thread = thread_thread_create(open_ahead, opener, "pack opener", ~0ull))
+        opener->threads[opener->thread_count++] = thread;
   return opener;
 }
 
 bool pack_opener_take(PackOpener* opener, u64 index, PackMember* member) {
   Opened* slot = opener->ring + index % kWindow;
-  if (!opener->thread) {
+  if (opener->thread_count == 0) {
     open_member(opener->paths[index], slot);
   } else {
     thread_mutex_lock(opener->mutex);
-    while (opener->opened <= index) thread_cond_wait(opener->changed, opener->mutex);
+    while (slot->member != index + 1) thread_cond_wait(opener->changed, opener->mutex);
     thread_mutex_unlock(opener->mutex);
   }
   *member = {slot->file, slot->size, slot->file ? nullptr : slot->bytes.data};
@@ -102,7 +116,7 @@ bool pack_opener_take(PackOpener* opener, u64 index, PackMember* member) {
 }
 
 void pack_opener_release(PackOpener* opener, u64 index) {
-  if (!opener->thread) {
+  if (opener->thread_count == 0) {
     Opened* slot = opener->ring + index % kWindow;
     filesystem_file_destroy(slot->file);
     slot->file = nullptr;
@@ -110,19 +124,18 @@ void pack_opener_release(PackOpener* opener, u64 index) {
   }
   thread_mutex_lock(opener->mutex);
   opener->released = index + 1;
-  // The opener waits only when a whole window is open.
-  if (opener->opened - opener->released == kWindow - 1) thread_cond_wake_all(opener->changed);
+  if (opener->waiting) thread_cond_wake_all(opener->changed);
   thread_mutex_unlock(opener->mutex);
 }
 
 void pack_opener_destroy(PackOpener* opener) {
-  if (opener->thread) {
-    thread_mutex_lock(opener->mutex);
-    opener->stop = true;
-    thread_cond_wake_all(opener->changed);
-    thread_mutex_unlock(opener->mutex);
-    thread_thread_join(opener->thread);
-    thread_thread_destroy(opener->thread);
+  thread_mutex_lock(opener->mutex);
+  opener->stop = true;
+  thread_cond_wake_all(opener->changed);
+  thread_mutex_unlock(opener->mutex);
+  for (u32 t = 0; t < opener->thread_count; ++t) {
+    thread_thread_join(opener->threads[t]);
+    thread_thread_destroy(opener->threads[t]);
   }
   for (u64 i = 0; i < kWindow; ++i) {
     filesystem_file_destroy(opener->ring[i].file);
