@@ -36,5 +36,5 @@ hyperfine -N --ignore-failure --warmup 20 --runs 500 "${commands[@]}"
 # from starts in alternation: hyperfine runs one command's starts after the
 # other's, and a busy neighbour on a shared machine moves that ratio by a
 # fifth from one run to the next.
-python3 "$(dirname "$0")/alternate.py" --exec 2001 host "$build/bin/tov" /bin/true /bin/true
+python3 "$(dirname "$0")/alternate.py" --exec 2001 host "$(printf %q "$build/bin/tov")" /bin/true /bin/true
 echo "rule: the host within 2x /bin/true"
