@@ -82,7 +82,7 @@ void report_outside_links(const PathSlot* sources, u64 count, const char* scan_d
                           const char* working_dir) {
   char path[ZU_PATH_SLOT * 2], root[4096], target[4096];
   auto absolute = [&](const char* relative) {
-    sys_snprintf(path, sizeof(path), "%s%s", relative[0] == '/' ? "" : working_dir, relative);
+    sys_snprintf(path, sizeof(path), "%s%s", working_dir, relative);
     return path;
   };
   if (!filesystem_resolve_path(absolute(scan_dir), root, sizeof(root) - 1)) return;
@@ -97,12 +97,23 @@ void report_outside_links(const PathSlot* sources, u64 count, const char* scan_d
   }
 }
 
+// Sources are named relative to the working folder all the way to the
+// build steps, which take every path from it: an absolute one would lead
+// nowhere there.
+void refuse_absolute(const char* option, const char* path, const char* working_dir) {
+  if (path[0] == '/')
+    sys_exit(-1,
+             "ERROR: %s '%s' is an absolute path: give it relative to the working dir '%s' "
+             "(../ reaches outside it), aborting...",
+             option, path, working_dir);
+}
+
 // Says so when the folder to scan or the file to queue does not exist: a
 // mistyped path would otherwise pack nothing without a word. True when it
 // does not.
 bool report_missing(const char* kind, const char* path, const char* working_dir) {
   char full[ZU_PATH_SLOT * 2];
-  sys_snprintf(full, sizeof(full), "%s%s", path[0] == '/' ? "" : working_dir, path);
+  sys_snprintf(full, sizeof(full), "%s%s", working_dir, path);
   if (filesystem_get_attr(full) & ZU_ATTR_EXISTS) return false;
   sys_printf("WARNING: %s '%s' does not exist\n", kind, path);
   return true;
@@ -125,6 +136,7 @@ u32 scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
     const char* prefix = bar ? bar + 1 : "";
     if (verbose) sys_printf("Scanning %s...\n", text);
     const char* scan_dir = zu_string_text(&scan);
+    refuse_absolute("--tov-dir", scan_dir, working_dir);
     u64 found = filesystem_list_directory_files(scan_dir, working_dir, true, false, nullptr, 0);
     if (found == 0 && report_missing("--tov-dir folder", scan_dir, working_dir)) ++missing;
     u32 first = sources->count;
@@ -147,7 +159,7 @@ u32 scan_directories(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
   return missing;
 }
 
-void queue_files(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names) {
+void queue_files(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names, const char* working_dir) {
   u64 count = command_option_count(&g_tov_file);
   u32 first = sources->count;
   grow_lists(sources, names, count);
@@ -167,6 +179,7 @@ void queue_files(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names) {
       u64 size = (u64)(bar - text) + 1;
       sys_strncpy(source->text, text, size < ZU_PATH_SLOT ? size : ZU_PATH_SLOT);
     }
+    refuse_absolute("--tov-file", source->text, working_dir);
     zu_string_destroy(&value);
   }
 }
@@ -238,7 +251,8 @@ u32 tov_begin(void) {
   if (command_option_is_set(&g_tov_dir))
     missing = scan_directories(&sources, &names, zu_string_text(&working_dir), verbose);
   u32 listed_count = sources.count;
-  if (command_option_is_set(&g_tov_file)) queue_files(&sources, &names);
+  if (command_option_is_set(&g_tov_file))
+    queue_files(&sources, &names, zu_string_text(&working_dir));
   if (sources.count != names.count) sys_exit(-1, "Internal error");
   u32 found_files = listed_count;
   for (u32 i = listed_count; i < sources.count; ++i) {

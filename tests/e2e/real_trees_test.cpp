@@ -53,6 +53,11 @@ TEST(E2eRealTrees, MistakesAreSaid) {
   tree.write("other/b.bin", "b");
   tree.write("cooked/rock.png", "png");
   tree.write("cooked/rock.jpg", "jpg");
+  auto absolute = [&](const char* option, const std::string& path) {
+    return "ERROR: " + std::string(option) + " '" + path +
+           "' is an absolute path: give it relative to the working dir '" + tree.root() +
+           "' (../ reaches outside it), aborting...\n";
+  };
   struct Case {
     std::vector<std::string> options;
     int status;
@@ -82,6 +87,11 @@ TEST(E2eRealTrees, MistakesAreSaid) {
        255,
        "ERROR: Nothing to pack: none of the folders and files given exists, aborting...\n",
        "WARNING: --tov-dir folder 'nothere/' does not exist\n"},
+      {{"--tov-dir", tree.path("other/")}, 255, absolute("--tov-dir", tree.path("other/")), ""},
+      {{"--tov-file", tree.path("other/b.bin") + "|b.bin"},
+       255,
+       absolute("--tov-file", tree.path("other/b.bin")),
+       ""},
       {{"--tov-dir", "nothere/", "other/", "--tov-file", "gone.bin"},
        0,
        "",
