@@ -67,6 +67,16 @@ struct Walk {
   char path[ZU_PATH_SLOT * 2];  // the listed path of the folder being walked
 };
 
+// A link that leads nowhere is left out; said, as a tree packed without the
+// file it names is missing something (often a file of another package).
+void report_dangling(int folder, const char* name, const char* path) {
+  char target[ZU_PATH_SLOT];
+  ssize_t length = readlinkat(folder, name, target, sizeof(target) - 1);
+  if (length < 0) return;  // no link: the entry went away while listed
+  target[length] = 0;
+  sys_printf("WARNING: '%s' is a link to '%s', which does not exist: left out\n", path, target);
+}
+
 void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
   DIR* dir = fdopendir(folder);
   if (!dir) {
@@ -89,7 +99,10 @@ void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
     bool is_file = entry->d_type == DT_REG;
     struct stat info;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-      if (fstatat(dirfd(dir), name, &info, 0) != 0) continue;  // a dangling link
+      if (fstatat(dirfd(dir), name, &info, 0) != 0) {
+        report_dangling(dirfd(dir), name, path);
+        continue;
+      }
       is_dir = S_ISDIR(info.st_mode);
       is_file = S_ISREG(info.st_mode);
     } else if (is_dir && state->recursive) {

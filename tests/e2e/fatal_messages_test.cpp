@@ -97,15 +97,20 @@ TEST(E2eFatal, InputsThatAreNotRegularFiles) {
   // A link that leads out of the folder scanned is packed as its target.
   E2eTree tree;
   tree.write("outside/real.bin", "real bytes");
-  ASSERT_EQ(
-      run_shell("mkdir assets && ln -s ../outside/real.bin assets/linked.bin", tree.root()).status,
-      0);
+  ASSERT_EQ(run_shell("mkdir assets && ln -s ../outside/real.bin assets/linked.bin && "
+                      "ln -s ../outside/gone.bin assets/gone.bin",
+                      tree.root())
+                .status,
+            0);
   ProcessResult result = tree.generate("e2e_linked.tov", {"--tov-dir", "assets/", "--tov-verbose"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("'assets/linked.bin' is a link to '" + tree.path("outside/real.bin") +
                             "', outside the folder scanned: packed as that file\n"),
             std::string::npos)
       << result.out;
+  EXPECT_NE(result.out.find("WARNING: 'assets/gone.bin' is a link to '../outside/gone.bin', which "
+                            "does not exist: left out\n"),
+            std::string::npos);
   ASSERT_EQ(tree.ninja().status, 0);
   EXPECT_EQ(OpenedArchive(E2eTree::archive_path("e2e_linked.tov")).bytes("linked.bin"),
             "real bytes");
