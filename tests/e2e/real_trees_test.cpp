@@ -14,7 +14,8 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
                            "Map-Easy/level.sol",
                            "music.ogg.gz",
                            "Price $5.bin",
-                           "notes.lvl"};
+                           "notes.lvl",
+                           "Materials/Turf-Green"};
   for (const char* source : sources) tree.write(std::string("assets/") + source, source);
   tree.write("assets/Maps/notes.swp", "editor swap");
   tree.write("assets/shot-hard/Thumbs.db", "thumbnails");
@@ -32,10 +33,11 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
   OpenedArchive archive(tree.path("out/pack/e2e_real.tov"));
   EXPECT_EQ(archive.names(),
             (std::vector<std::string>{"all.fileinfo", "hero_idle.bin", "map_easy/level.sol",
-                                      "maps/map_easy/bumper.bin", "music.ogg.gz", "notes.text",
-                                      "price__5.bin"}));
+                                      "maps/map_easy/bumper.bin", "materials/turf_green",
+                                      "music.ogg.gz", "notes.text", "price__5.bin"}));
   // A game finds each file by the name its artist wrote.
-  for (const char* source : {sources[0], sources[1], sources[2], sources[3], sources[4]}) {
+  for (const char* source :
+       {sources[0], sources[1], sources[2], sources[3], sources[4], sources[6]}) {
     char name[256];
     tov_archive_normalize_name(source, name, sizeof(name));
     EXPECT_EQ(archive.bytes(name), source);
@@ -43,6 +45,7 @@ TEST(E2eRealTrees, ATreeAsArtistsNameItPacks) {
   EXPECT_EQ(archive.file("map_easy/level.sol").type, 20);
   EXPECT_EQ(archive.file("notes.text").type, 21);
   EXPECT_EQ(archive.file("music.ogg.gz").type, 22);
+  EXPECT_EQ(archive.file("materials/turf_green").type, 22);  // no ending: '*' takes it too
   EXPECT_EQ(filesystem_get_attr(E2eTree::archive_path("e2e_real.tov").c_str()), 0u);
 }
 

@@ -54,6 +54,8 @@ void build_rule_set_fallback(const BuildRule* rule) {
   g_has_fallback = true;
 }
 
+bool build_rule_has_fallback(void) { return g_has_fallback; }
+
 void tov_register_build_rule(const BuildRule* rules, u64 count) {
   // The records may lie inside the table: copy them before the block moves.
   ZuArray<BuildRule> copies = {};

@@ -24,5 +24,6 @@ const ZuArray<BuildRule>* build_rule_table(void);
 // The rule for files whose ending no rule knows (an endings file's '*'
 // line); copied. Without one, such a file ends generation as before.
 void build_rule_set_fallback(const BuildRule* rule);
+bool build_rule_has_fallback(void);
 
 void register_builtin_build_rules(void);

@@ -10,12 +10,19 @@
 
 namespace {
 
-// The ending of a checked name; a base name without '.' ends the process.
+// The ending of a name. A base name without '.' has the empty ending when
+// an endings file's '*' line packs every file no rule knows (real trees hold
+// such files, and games read them); otherwise it ends the process.
+const char* ending_of(const char* name) {
+  const char* ending = file_ending(name);
+  if (ending) return ending;
+  if (!build_rule_has_fallback()) sys_exit(-1, "ERROR: No '.' in filename '%s', aborting...", name);
+  return name + strlen(name);
+}
+
 const char* checked_ending(const char* name) {
   archive_name_check(name);
-  const char* ending = file_ending(name);
-  if (!ending) sys_exit(-1, "ERROR: No '.' in filename '%s', aborting...", name);
-  return ending;
+  return ending_of(name);
 }
 
 void push_name(ZuArray<ZuString>* list, const char* name) {
@@ -79,8 +86,7 @@ void write_build_statements(const char* source, const char* archive_name,
   // With normalized names the source keeps its artist's spelling: its rules
   // and its step files follow the archive name instead.
   bool normalized = archive_name && queued_names_normalized();
-  const char* source_ending = normalized ? file_ending(source) : checked_ending(source);
-  if (!source_ending) sys_exit(-1, "ERROR: No '.' in filename '%s', aborting...", source);
+  const char* source_ending = normalized ? ending_of(source) : checked_ending(source);
   const char* archive_ending = source_ending;
   if (archive_name)
     archive_ending = checked_ending(archive_name);
