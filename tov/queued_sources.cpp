@@ -34,22 +34,33 @@ struct NameKey {
 
 }  // namespace
 
-bool find_equal_texts(const char* const* texts, u32 count, u32* first, u32* second,
-                      const char* const* owners) {
+void refuse_equal_names(const char* const* texts, const char* const* sources, u32 count,
+                        const char* const* owners) {
   ZuArray<NameKey> keys = {};
   for (u32 i = 0; i < count; ++i)
     zu_array_push(&keys, NameKey{zu_hash(texts[i], strlen(texts[i])), i});
   zu_sort_array(&keys);
-  bool found = false;
-  for (u32 k = 1; k < keys.count && !found; ++k) {
+  ZuArray<u64> pairs = {};  // lower index in the high half, so they sort in list order
+  for (u32 k = 1; k < keys.count; ++k) {
     if (keys.data[k].hash != keys.data[k - 1].hash) continue;
     u32 a = keys.data[k - 1].index, b = keys.data[k].index;
-    found = sys_strequal(texts[a], texts[b]) && (!owners || !sys_strequal(owners[a], owners[b]));
-    *first = a < b ? a : b;
-    *second = a < b ? b : a;
+    if (!sys_strequal(texts[a], texts[b]) || (owners && sys_strequal(owners[a], owners[b])))
+      continue;
+    zu_array_push(&pairs, a < b ? (u64)a << 32 | b : (u64)b << 32 | a);
   }
   zu_array_destroy(&keys);
-  return found;
+  if (pairs.count == 0) return;
+  zu_sort_array(&pairs);
+  ZuString message;
+  zu_string_init_empty(&message);
+  for (u32 p = 0; p < pairs.count; ++p) {
+    u32 a = (u32)(pairs.data[p] >> 32), b = (u32)pairs.data[p];
+    char line[3 * ZU_PATH_SLOT];
+    sys_snprintf(line, sizeof(line), "ERROR: '%s' and '%s' both become '%s' in the archive%s",
+                 sources[a], sources[b], texts[a], p + 1 < pairs.count ? "\n" : ", aborting...");
+    zu_string_add_text(&message, line);
+  }
+  sys_exit(-1, "%s", zu_string_text(&message));
 }
 
 void queued_sources_drop_ignored(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
@@ -74,15 +85,14 @@ bool queued_names_normalized(void) { return command_option_is_set(&g_tov_normali
 
 void queued_sources_normalize_names(const ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names) {
   if (!command_option_is_set(&g_tov_normalize_names)) return;
-  ZuArray<const char*> texts = {};
+  ZuArray<const char*> texts = {}, paths = {};
   for (u32 i = 0; i < names->count; ++i) {
     char* name = names->data[i].text;
     tov_archive_normalize_name(name, name, ZU_PATH_SLOT);
     zu_array_push(&texts, (const char*)name);
+    zu_array_push(&paths, (const char*)sources->data[i].text);
   }
-  u32 first, second;
-  if (find_equal_texts(texts.data, texts.count, &first, &second))
-    sys_exit(-1, "ERROR: '%s' and '%s' both become '%s' in the archive, aborting...",
-             sources->data[first].text, sources->data[second].text, names->data[first].text);
+  refuse_equal_names(texts.data, paths.data, texts.count);
   zu_array_destroy(&texts);
+  zu_array_destroy(&paths);
 }

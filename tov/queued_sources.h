@@ -23,8 +23,9 @@ bool queued_names_normalized(void);
 // form; two sources that come to one name end the process naming both.
 void queued_sources_normalize_names(const ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names);
 
-// The first pair of equal texts among count (by hash, then bytes), lower
-// index first; false when all differ. With owners, a pair counts only when
-// their owners differ too.
-bool find_equal_texts(const char* const* texts, u32 count, u32* first, u32* second,
-                      const char* const* owners = nullptr);
+// Ends the process when two of count texts are equal (by hash, then bytes),
+// naming every such pair: the sources of both (sources[i] for texts[i]) and
+// the text they come to, so a tree with several is mended in one go. With
+// owners, a pair counts only when their owners differ too.
+void refuse_equal_names(const char* const* texts, const char* const* sources, u32 count,
+                        const char* const* owners = nullptr);

@@ -56,6 +56,8 @@ TEST(E2eRealTrees, MistakesAreSaid) {
   tree.write("other/b.bin", "b");
   tree.write("cooked/rock.png", "png");
   tree.write("cooked/rock.jpg", "jpg");
+  tree.write("cooked/sky.png", "png");
+  tree.write("cooked/sky.tga", "tga");
   auto absolute = [&](const char* option, const std::string& path) {
     return "ERROR: " + std::string(option) + " '" + path +
            "' is an absolute path: give it relative to the working dir '" + tree.root() +
@@ -74,7 +76,8 @@ TEST(E2eRealTrees, MistakesAreSaid) {
        ""},
       {{"--tov-dir", "cooked/", "--tov-rule-file", "rules/image.ninja"},
        255,
-       "ERROR: 'cooked/rock.jpg' and 'cooked/rock.png' both become 'rock.ktx2' in the archive, "
+       "ERROR: 'cooked/rock.jpg' and 'cooked/rock.png' both become 'rock.ktx2' in the archive\n"
+       "ERROR: 'cooked/sky.png' and 'cooked/sky.tga' both become 'sky.ktx2' in the archive, "
        "aborting...\n",
        ""},
       {{"--tov-dri", "other/"},

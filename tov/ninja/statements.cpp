@@ -224,10 +224,7 @@ void write_statement_section(ZuFile* file, const char* const* source_paths,
     zu_array_push(&outputs, zu_string_text(members->data + first_member + k));
     zu_array_push(&sources, source_paths[owner.data[k]]);
   }
-  u32 a, b;
-  if (find_equal_texts(outputs.data, outputs.count, &a, &b, sources.data))
-    sys_exit(-1, "ERROR: '%s' and '%s' both become '%s' in the archive, aborting...",
-             source_paths[owner.data[a]], source_paths[owner.data[b]], outputs.data[a]);
+  refuse_equal_names(outputs.data, sources.data, outputs.count, sources.data);
   zu_array_destroy(&outputs);
   zu_array_destroy(&sources);
   zu_array_destroy(&owner);
