@@ -4,12 +4,13 @@
 # validate, depfile) for one fragment shader with an include, next to a
 # glslc process compiling the same file at the same optimisation level;
 # then a Ninja build of COUNT such shaders on every core, with the share of
-# the cores it kept busy.
+# the cores it kept busy. Installs glslc when it is missing.
 # Usage: bench/shaders.sh [COUNT] [build]
 set -euo pipefail
 count=${1:-200}
 build=$(cd "${2:-build}" && pwd)
 sdk=$(cd "$(dirname "$0")/../sdk" && pwd)
+"$(dirname "$0")/need.sh" glslc:glslc
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tree/shaders"
