@@ -67,8 +67,9 @@ struct Walk {
   char path[ZU_PATH_SLOT * 2];  // the listed path of the folder being walked
 };
 
-// A link that leads nowhere is left out; said, as a tree packed without the
-// file it names is missing something (often a file of another package).
+// A link that leads nowhere is left out, and said: whoever lists the folder
+// would otherwise lose the file it names without a word (in a packaged tree,
+// often a file of another package).
 void report_dangling(int folder, const char* name, const char* path) {
   char target[ZU_PATH_SLOT];
   ssize_t length = readlinkat(folder, name, target, sizeof(target) - 1);
