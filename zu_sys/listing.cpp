@@ -67,13 +67,41 @@ struct Walk {
   char path[ZU_PATH_SLOT * 2];  // the listed path of the folder being walked
 };
 
-// A link that leads nowhere is left out, and said: whoever lists the folder
-// would otherwise lose the file it names without a word (in a packaged tree,
-// often a file of another package).
+// Hashes of the links already named. A process may list one folder more
+// than once (generation with --tov-regenerate also lists its folders).
+struct Said {
+  u64* hashes;
+  u64 count, capacity;
+};
+pthread_mutex_t g_said_lock = PTHREAD_MUTEX_INITIALIZER;
+Said g_said;
+
+bool first_mention(const char* path) {
+  u64 hash = zu_hash(path, strlen(path));
+  pthread_mutex_lock(&g_said_lock);
+  bool seen = false;
+  for (u64 i = 0; i < g_said.count && !seen; ++i) seen = g_said.hashes[i] == hash;
+  if (!seen) {
+    if (g_said.count == g_said.capacity) {
+      g_said.capacity = g_said.capacity ? g_said.capacity * 2 : 16;
+      u64* hashes = (u64*)sys_malloc(g_said.capacity * sizeof(u64));
+      if (g_said.count) memcpy(hashes, g_said.hashes, g_said.count * sizeof(u64));
+      sys_free(g_said.hashes);
+      g_said.hashes = hashes;
+    }
+    g_said.hashes[g_said.count++] = hash;
+  }
+  pthread_mutex_unlock(&g_said_lock);
+  return !seen;
+}
+
+// A link that leads nowhere is left out, and said once: whoever lists the
+// folder would otherwise lose the file it names without a word (in a
+// packaged tree, often a file of another package).
 void report_dangling(int folder, const char* name, const char* path) {
   char target[ZU_PATH_SLOT];
   ssize_t length = readlinkat(folder, name, target, sizeof(target) - 1);
-  if (length < 0) return;  // no link: the entry went away while listed
+  if (length < 0 || !first_mention(path)) return;  // no link: it went away while listed
   target[length] = 0;
   sys_printf("WARNING: '%s' is a link to '%s', which does not exist: left out\n", path, target);
 }
