@@ -67,30 +67,18 @@ struct Walk {
   char path[ZU_PATH_SLOT * 2];  // the listed path of the folder being walked
 };
 
-// Hashes of the links already named. A process may list one folder more
-// than once (generation with --tov-regenerate also lists its folders).
-struct Said {
-  u64* hashes;
-  u64 count, capacity;
-};
+// The links already named. A process may list one folder more than once
+// (generation with --tov-regenerate also lists its folders); each link is
+// named once.
 pthread_mutex_t g_said_lock = PTHREAD_MUTEX_INITIALIZER;
-Said g_said;
+Listing g_said;
 
 bool first_mention(const char* path) {
-  u64 hash = zu_hash(path, strlen(path));
   pthread_mutex_lock(&g_said_lock);
   bool seen = false;
-  for (u64 i = 0; i < g_said.count && !seen; ++i) seen = g_said.hashes[i] == hash;
-  if (!seen) {
-    if (g_said.count == g_said.capacity) {
-      g_said.capacity = g_said.capacity ? g_said.capacity * 2 : 16;
-      u64* hashes = (u64*)sys_malloc(g_said.capacity * sizeof(u64));
-      if (g_said.count) memcpy(hashes, g_said.hashes, g_said.count * sizeof(u64));
-      sys_free(g_said.hashes);
-      g_said.hashes = hashes;
-    }
-    g_said.hashes[g_said.count++] = hash;
-  }
+  for (u64 i = 0; i < g_said.count && !seen; ++i)
+    seen = strcmp(g_said.text + g_said.offsets[i], path) == 0;
+  if (!seen) listing_add(&g_said, path, strlen(path));
   pthread_mutex_unlock(&g_said_lock);
   return !seen;
 }
