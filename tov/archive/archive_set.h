@@ -18,7 +18,8 @@ struct LoadedArchive {
   // Kept for the lookups, which hand both out or check against them per name.
   const char* path_text;  // zu_string_text(&path)
   // An entry at an offset below this lies wholly in the file; 0 when no
-  // entry can be trusted to: then every lookup misses.
+  // entry can be trusted to: then every lookup misses. Otherwise it is
+  // size - sizeof(ArchiveEntry) + 1.
   u64 entries_end;
 };
 

@@ -15,9 +15,8 @@ inline const ArchiveEntry* archive_entry_at(const LoadedArchive* archive, u64 of
   return (const ArchiveEntry*)(archive->base + offset);
 }
 
-// The record of the entry, its name and data held inside the file: in an
-// archive that fails verification, a name offset past the end gives the
-// empty name at the file's last byte (which is 0), and data past the end is
-// cut there. A few moves, no branch: single lookups are bound by their
-// instruction count.
+// The record of an entry found below entries_end, its name and data held
+// inside the file: in an archive that fails verification, a name offset
+// past the end gives the empty name at the file's last byte (which is 0),
+// and data past the end is cut there.
 void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, TovFileInfo* out);
