@@ -90,32 +90,27 @@ const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   return bucket;
 }
 
-// The entry of hash in the first of the set's archives from index from on
-// that holds it, and that archive; null when none does. A hash of 0, the
-// key of a free slot, finds none: games use 0 for "no asset".
-inline const ArchiveEntry* find_in_archives(const TovArchiveSet* set, u32 from, u64 hash,
-                                            const LoadedArchive** archive) {
-  if (hash == 0) return nullptr;
-  const ArchiveEntry* entry;
+// Whether one of the set's archives from index from on holds hash, and the
+// first that does and its entry. A hash of 0, the key of a free slot, finds
+// none: games use 0 for "no asset".
+inline bool find_in_archives(const TovArchiveSet* set, u32 from, u64 hash,
+                             const LoadedArchive** archive, const ArchiveEntry** entry) {
+  if (hash == 0) return false;
   for (u32 a = from; a < set->archives.count; ++a) {
     *archive = set->archives.data[a];
-    if (find_entry(*archive, hash, &entry)) return entry;
+    if (find_entry(*archive, hash, entry)) return true;
   }
-  return nullptr;
+  return false;
 }
 
 // One key: straight down the archives, in a frame small enough that a
 // caller's loop of single lookups keeps several of them in flight.
 inline bool access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 capacity) {
-  if (hash == 0) return false;
+  const LoadedArchive* archive;
   const ArchiveEntry* entry;
-  for (u32 a = 0; a < set->archives.count; ++a) {
-    const LoadedArchive* archive = set->archives.data[a];
-    if (!find_entry(archive, hash, &entry)) continue;
-    if (out && capacity) file_info(archive, entry, out);
-    return true;
-  }
-  return false;
+  if (!find_in_archives(set, 0, hash, &archive, &entry)) return false;
+  if (out && capacity) file_info(archive, entry, out);
+  return true;
 }
 
 // Looks up count keys (names or hashes, by key_of); the general form of
@@ -145,8 +140,7 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
     for (u64 i = 0; i < n; ++i) {
       const LoadedArchive* archive = first;
       const ArchiveEntry* entry = entries[i];
-      if (!entry) entry = find_in_archives(set, 1, hashes[i], &archive);
-      if (!entry) continue;
+      if (!entry && !find_in_archives(set, 1, hashes[i], &archive, &entry)) continue;
       if (out && found < capacity) file_info(archive, entry, out + found);
       ++found;
     }
