@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Zlib
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <stdlib.h>
@@ -83,15 +84,19 @@ bool first_mention(const char* path) {
   return !seen;
 }
 
-// A link that leads nowhere is left out, and said once: whoever lists the
-// folder would otherwise lose the file it names without a word (in a
-// packaged tree, often a file of another package).
-void report_dangling(int folder, const char* name, const char* path) {
+// A link that cannot be followed is left out, and said once: whoever lists
+// the folder would otherwise lose the file it names without a word (in a
+// packaged tree, often a file of another package). error is fstatat's.
+void report_dangling(int folder, const char* name, const char* path, int error) {
   char target[ZU_PATH_SLOT];
   ssize_t length = readlinkat(folder, name, target, sizeof(target) - 1);
   if (length < 0 || !first_mention(path)) return;  // no link: it went away while listed
   target[length] = 0;
-  sys_printf("WARNING: '%s' is a link to '%s', which does not exist: left out\n", path, target);
+  if (error == ENOENT || error == ENOTDIR)
+    sys_printf("WARNING: '%s' is a link to '%s', which does not exist: left out\n", path, target);
+  else  // a loop of links, or a target the user may not reach
+    sys_printf("WARNING: '%s' is a link to '%s', which cannot be followed (%s): left out\n", path,
+               target, strerror(error));
 }
 
 void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
@@ -117,7 +122,7 @@ void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
     struct stat info;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       if (fstatat(dirfd(dir), name, &info, 0) != 0) {
-        report_dangling(dirfd(dir), name, path);
+        report_dangling(dirfd(dir), name, path, errno);
         continue;
       }
       is_dir = S_ISDIR(info.st_mode);
