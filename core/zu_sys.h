@@ -143,6 +143,7 @@ ZU_EXPORT bool filesystem_file_destroy(ZuFile* file);
 ZU_EXPORT u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size);
 // Returns the number of bytes taken: less than size after a write error.
 ZU_EXPORT u64 filesystem_file_write(ZuFile* file, const void* data, u64 size);
+// For a file opened for reading (mode 0): its size when it was opened.
 ZU_EXPORT u64 filesystem_file_size(ZuFile* file);
 // Copies the first size bytes of source into file at offset, leaving file's
 // position alone (in the kernel where it can). Threads may copy into one

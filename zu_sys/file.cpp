@@ -27,6 +27,7 @@ struct ZuFile {
   char* buffer;      // kWriteBuffer bytes, files opened for writing only
   ZuFile* previous;  // the list of files open for writing, for file_flush_all
   ZuFile* next;
+  u64 opened_size;  // mode 0: the size when opened, which the reader takes as the file's
 };
 
 namespace {
@@ -117,6 +118,7 @@ ZuFile* filesystem_file_create(const char* path, u32 mode, u32 flags) {
   ZuFile* file = (ZuFile*)sys_malloc(sizeof(ZuFile));
   memset(file, 0, sizeof(*file));
   file->descriptor = descriptor;
+  file->opened_size = (u64)info.st_size;
   return file;  // nothing to remove at exit: kept off the shared list
 }
 
@@ -199,7 +201,10 @@ u64 filesystem_file_write(ZuFile* file, const void* data, u64 size) {
 }
 
 u64 filesystem_file_size(ZuFile* file) {
-  if (file->mode != 0) flush(file);
+  // Opening a file for reading already asked its size: asking again costs a
+  // system call per file, which a pack of many small files feels.
+  if (file->mode == 0) return file->opened_size;
+  flush(file);
   struct stat info;
   if (fstat(file->descriptor, &info) != 0) return 0;
   return (u64)info.st_size;
