@@ -41,6 +41,11 @@ struct CommandOption {
   const char* source_file;
   u32 source_line;
   CommandOptionValues values;
+  // While a parse with reset runs: the values of the parse before, then,
+  // once the option is met, how many of them still follow its new values in
+  // the block, to be taken back where the same text comes at the same place.
+  CommandOptionValues previous;
+  u32 reusable;
   CommandOption* next;
   CommandOption** handle;
 };

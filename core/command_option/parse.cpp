@@ -16,18 +16,50 @@ ZuArray<ZuString> g_skipped;
   sys_exit(-1, format, short_name, option->long_name);
 }
 
+// Every module parses the whole command line again, and a pack step's
+// holds tens of thousands of paths: an option's block of values is kept
+// across the reset, and each value that comes again at its place is kept,
+// not freed and copied anew.
 ZuArray<ZuString>* value_block(CommandOption* option) {
   if (option->values == nullptr || option->values == kCommandOptionSet) {
-    option->values = (CommandOptionValues)sys_malloc(sizeof(ZuArray<ZuString>));
-    memset((void*)option->values, 0, sizeof(ZuArray<ZuString>));
+    if (option->previous) {
+      option->values = option->previous;
+      option->previous = nullptr;
+      option->reusable = option->values->count;
+      option->values->count = 0;
+    } else {
+      option->values = (CommandOptionValues)sys_malloc(sizeof(ZuArray<ZuString>));
+      memset((void*)option->values, 0, sizeof(ZuArray<ZuString>));
+    }
   }
   return option->values;
 }
 
 void add_value(CommandOption* option, ZuArray<ZuString>* values, const char* text) {
-  zu_string_init(zu_array_push_zeroed(values), text);
+  if (values->count < option->reusable) {
+    ZuString* value = values->data + values->count++;
+    if (!zu_string_equal_text(value, text)) {
+      zu_string_destroy(value);
+      zu_string_init(value, text);
+    }
+  } else {
+    zu_string_init(zu_array_push_zeroed(values), text);
+  }
   if (option->arity == kOptionOne && values->count > 1)
     fail_option("Multiple arguments given for command '%s/%s', aborted\n", option);
+}
+
+// Frees what the parse before left that this one did not take back.
+void drop_previous_values(void) {
+  for (CommandOption* option = command_option_head(); option; option = option->next) {
+    command_option_values_free(option->previous);
+    option->previous = nullptr;
+    if (option->reusable > 0 && option->values != nullptr && option->values != kCommandOptionSet) {
+      ZuArray<ZuString>* values = option->values;
+      for (u32 i = values->count; i < option->reusable; ++i) zu_string_destroy(values->data + i);
+    }
+    option->reusable = 0;
+  }
 }
 
 CommandOption* find_prefix_option(const char* argument) {
@@ -77,6 +109,7 @@ i32 command_option_parse(i32 argc, char** argv, u8 lenient) {
   state.working_dir_applied = 0;
   live = true;
   i32 consumed = command_option_parse_arguments(argc, argv, lenient, &state, 1, 0);
+  drop_previous_values();
   zu_small_array_destroy(&state.seen);
   live = false;
   command_option_unlock();
@@ -87,8 +120,9 @@ i32 command_option_parse_arguments(i32 argc, char** argv, u8 lenient,
                                    CommandOptionParseState* state, u8 reset, u8 keep_existing) {
   if (reset) {
     zu_array_clear(&g_skipped);
+    drop_previous_values();  // left by a parse that ended early
     for (CommandOption* option = command_option_head(); option; option = option->next) {
-      command_option_values_free(option->values);
+      option->previous = option->values == kCommandOptionSet ? nullptr : option->values;
       option->values = nullptr;
     }
   }

@@ -53,6 +53,8 @@ CommandOption** command_option_register(CommandOption** handle, char short_name,
   option->source_file = source_file;
   option->source_line = source_line;
   option->values = nullptr;
+  option->previous = nullptr;
+  option->reusable = 0;
   option->next = g_head;
   option->handle = handle;
   g_head = option;
