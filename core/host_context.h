@@ -40,12 +40,17 @@ struct MessageBus {
 
 typedef u32 (*HostEntry)(u32 argument, void* data);
 
-// An argument file that cannot be read twice (a pipe, /dev/stdin): its
-// bytes as the first parse read them, for the parse each module runs.
+// An argument file as this process read it, for the parse each module
+// runs: its bytes, and its arguments as split for one kind of file, which
+// serve while the file holds the same bytes. A file that cannot be read
+// twice (a pipe, /dev/stdin) is read once, and its bytes serve every kind.
 struct KeptArgumentFile {
   ZuString path;
+  u32 kind;
   char* bytes;
   u64 size;
+  char* text;  // split in place; the arguments point into it
+  ZuArray<char*> arguments;
 };
 
 struct HostContext {

@@ -30,6 +30,7 @@ namespace {
 // process) leaves them here, and the next parse frees them.
 struct OpenBuffers {
   char* buffers[64];
+  char* originals[64];  // the bytes as read, while buffers holds their split
   ZuArray<char*> arguments[64];
   u32 count;
 } g_open;
@@ -38,6 +39,7 @@ void release_open_buffers(u32 down_to) {
   while (g_open.count > down_to) {
     --g_open.count;
     sys_free(g_open.buffers[g_open.count]);
+    sys_free(g_open.originals[g_open.count]);
     zu_array_destroy(&g_open.arguments[g_open.count]);
   }
 }
@@ -140,11 +142,10 @@ char* read_to_end(ZuFile* file, const char* path, u64* size) {
 }
 
 // The bytes of an argument file: read now, or, for a file that cannot be
-// read twice, as an earlier parse of this process read them. Null when the
-// file cannot be opened.
-char* argument_file_bytes(const char* path, u64* size) {
+// read twice (once), as an earlier parse of this process read them. Null
+// when the file cannot be opened.
+char* argument_file_bytes(const char* path, bool once, u64* size) {
   HostContext* host = zu_host();
-  bool once = (filesystem_get_attr(path) & ZU_ATTR_SPECIAL) != 0;
   if (once && host) {
     for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
       KeptArgumentFile* kept = host->kept_argument_files.data + i;
@@ -159,14 +160,60 @@ char* argument_file_bytes(const char* path, u64* size) {
   if (!file) return nullptr;
   char* bytes = read_to_end(file, path, size);
   filesystem_file_destroy(file);
-  if (once && host) {
-    KeptArgumentFile* kept = zu_array_push_zeroed(&host->kept_argument_files);
-    zu_string_init(&kept->path, path);
-    kept->bytes = (char*)sys_malloc(*size + 1);
-    memcpy(kept->bytes, bytes, *size);
-    kept->size = *size;
-  }
   return bytes;
+}
+
+// Every module parses the command line again, and a pack step's file names
+// tens of thousands of paths: a file's arguments, once split for a kind,
+// are kept for the process and serve every later parse that reads the same
+// bytes. Comparing bytes, not times, holds when a file is rewritten within
+// one tick of the file system's clock.
+KeptArgumentFile* find_kept(const char* path, ArgumentFileKind kind) {
+  HostContext* host = zu_host();
+  if (!host) return nullptr;
+  for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
+    KeptArgumentFile* kept = host->kept_argument_files.data + i;
+    if (kept->kind == (u32)kind && zu_string_equal_text(&kept->path, path)) return kept;
+  }
+  return nullptr;
+}
+
+// Whether the file at path holds kept's bytes, compared as they are read
+// rather than read whole first.
+bool holds_bytes(const char* path, const KeptArgumentFile* kept) {
+  ZuFile* file = filesystem_file_create(path, 0, 0);
+  if (!file) return false;
+  char chunk[64 << 10];
+  u64 at = 0, got;
+  bool same = true;
+  while (same && (got = filesystem_file_read(file, chunk, sizeof(chunk))) > 0) {
+    same = got <= kept->size - at && memcmp(chunk, kept->bytes + at, got) == 0;
+    at += got;
+  }
+  filesystem_file_destroy(file);
+  return same && at == kept->size;
+}
+
+// Hands bytes and their split (text, arguments) to the kept entry for path
+// and kind, in place of what it held; returns the arguments there.
+ZuArray<char*>* keep_arguments(const char* path, ArgumentFileKind kind, char* bytes, u64 size,
+                               char* text, ZuArray<char*>* arguments) {
+  KeptArgumentFile* kept = find_kept(path, kind);
+  if (kept) {
+    sys_free(kept->bytes);
+    sys_free(kept->text);
+    zu_array_destroy(&kept->arguments);
+  } else {
+    kept = zu_array_push_zeroed(&zu_host()->kept_argument_files);
+    zu_string_init(&kept->path, path);
+    kept->kind = (u32)kind;
+  }
+  kept->bytes = bytes;
+  kept->size = size;
+  kept->text = text;
+  kept->arguments = *arguments;
+  *arguments = {};
+  return &kept->arguments;
 }
 
 bool already_seen(CommandOptionParseState* state, const ZuString* path) {
@@ -174,6 +221,13 @@ bool already_seen(CommandOptionParseState* state, const ZuString* path) {
   for (u32 i = 0; i < zu_small_array_count(&state->seen); ++i)
     if (zu_string_equal(seen + i, path)) return true;
   return false;
+}
+
+void parse_file_arguments(const ZuArray<char*>* arguments, ArgumentFileKind kind, u8 lenient,
+                          CommandOptionParseState* state) {
+  if (arguments->count > 0)
+    command_option_parse_arguments((i32)arguments->count, arguments->data, lenient, state, 0,
+                                   kind == kOptionalLineFile);
 }
 
 void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
@@ -187,8 +241,16 @@ void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
   }
   zu_small_array_push(&state->seen, path);  // the list owns path from here
   const char* text = zu_string_text(&path);
+  bool once = (filesystem_get_attr(text) & ZU_ATTR_SPECIAL) != 0;
+  // A nested parse may add kept entries, moving this one, but never
+  // replaces it: the seen list reads each file once per parse.
+  KeptArgumentFile* kept = find_kept(text, kind);
+  if (kept && (once || holds_bytes(text, kept))) {
+    parse_file_arguments(&kept->arguments, kind, lenient, state);
+    return;
+  }
   u64 size;
-  char* bytes = argument_file_bytes(text, &size);
+  char* bytes = argument_file_bytes(text, once, &size);
   if (!bytes) {
     if (kind == kOptionalLineFile) return;
     sys_exit(-1, "Cannot open argument file '%s', aborted\n", text);
@@ -197,25 +259,34 @@ void read_argument_file(const char* value, ArgumentFileKind kind, u8 lenient,
     sys_exit(-1, "Argument files nest deeper than %u, aborted\n", g_open.count);
   u32 slot = g_open.count++;
   char* buffer = g_open.buffers[slot] = bytes;
+  g_open.originals[slot] = nullptr;
+  if (zu_host()) {  // split a copy: the bytes are kept to compare
+    g_open.originals[slot] = bytes;
+    buffer = g_open.buffers[slot] = (char*)sys_malloc(size + 1);
+    memcpy(buffer, bytes, size);
+  }
   ZuArray<char*>* arguments = &g_open.arguments[slot];
   *arguments = {};
   buffer[size] = 0;
+  u64 split_size = size;
   if (kind == kShellFile) {
-    if (!split_shell(buffer, &size))
+    if (!split_shell(buffer, &split_size))
       sys_exit(-1, "Argument file '%s' ends inside a quote, aborted\n", text);
   } else {
-    size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
+    split_size = kind == kSpaceFile ? split_spaces(buffer, size) : split_lines(buffer, size);
   }
-  for (u64 i = 0; i < size;) {
-    u64 length = strnlen(buffer + i, size - i);
+  for (u64 i = 0; i < split_size;) {
+    u64 length = strnlen(buffer + i, split_size - i);
     if (length) zu_array_push(arguments, buffer + i);
     i += length + 1;
   }
   if (arguments->count > 0x7FFFFFFFu)
     sys_exit(-1, "Argument file '%s' holds too many arguments, aborted\n", text);
-  if (arguments->count > 0)
-    command_option_parse_arguments((i32)arguments->count, arguments->data, lenient, state, 0,
-                                   kind == kOptionalLineFile);
+  if (zu_host()) {
+    g_open.buffers[slot] = g_open.originals[slot] = nullptr;
+    arguments = keep_arguments(text, kind, bytes, size, buffer, arguments);
+  }
+  parse_file_arguments(arguments, kind, lenient, state);
   release_open_buffers(slot);
 }
 
@@ -270,8 +341,11 @@ void command_option_read_argument_files(u8 lenient, CommandOptionParseState* sta
 
 void host_context_release_argument_files(HostContext* host) {
   for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
-    zu_string_destroy(&host->kept_argument_files.data[i].path);
-    sys_free(host->kept_argument_files.data[i].bytes);
+    KeptArgumentFile* kept = host->kept_argument_files.data + i;
+    zu_string_destroy(&kept->path);
+    sys_free(kept->bytes);
+    sys_free(kept->text);
+    zu_array_destroy(&kept->arguments);
   }
   zu_array_destroy(&host->kept_argument_files);
 }

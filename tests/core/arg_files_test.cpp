@@ -43,6 +43,36 @@ TEST(ArgumentFiles, EachKindSplitsItsOwnWay) {
   }
 }
 
+// Every module parses the line again; what a parse keeps from the one
+// before must follow the file and the line as they are now, down to a file
+// rewritten within one tick of the file system's clock at the same size.
+TEST(ArgumentFiles, EachParseSeesTheFileAndLineAsTheyAreNow) {
+  TestHost host;
+  TempDir dir;
+  std::string path = dir / "args.txt";
+  struct {
+    const char* kind;
+    const char* text;
+    Strings line;
+    Strings dirs;
+  } steps[] = {
+      {"--arg-file", "--files-dir\na\nb c\nd", {}, {"a", "b c", "d"}},
+      {"--arg-file", "--files-dir\na\nb c\nd", {}, {"a", "b c", "d"}},
+      {"--arg-file", "--files-dir\na\nb c\ne", {}, {"a", "b c", "e"}},
+      {"--arg-file-space", "--files-dir\na\nb c\ne", {}, {"a", "b", "c", "e"}},
+      {"--arg-file", "--files-dir\na\nb c\ne", {"--files-dir", "z"}, {"z", "a", "b c", "e"}},
+      {"--arg-file", "--files-dir\nb", {"--files-dir", "z", "y"}, {"z", "y", "b"}},
+      {"--arg-file", "--files-out\nb", {}, {}},
+  };
+  for (const auto& step : steps) {
+    write_file(path, step.text);
+    Strings args = step.line;
+    args.insert(args.end(), {step.kind, path});
+    parse_arguments(args);
+    EXPECT_EQ(option_values(&g_files_dir), step.dirs) << step.kind << " " << step.text;
+  }
+}
+
 TEST(ArgumentFiles, OrderNestingAndOptionalFiles) {
   TestHost host;
   TempDir dir;
