@@ -92,6 +92,52 @@ TEST(PackDeathTest, ChecksComeInOrder) {
         "Unable to open '" + wd + "i/a.bin/x.tov' file for writing");
 }
 
+// The pack and the catalogue open every input themselves and name a
+// missing one as every other command does: the first in order. The outputs
+// stay as they were.
+TEST(PackDeathTest, MissingInputsAreNamedFirstInOrder) {
+  TestHost host;
+  TempDir dir;
+  std::string wd = dir.path() + "/", archive = wd + "out.tov", base = wd + "base.tov";
+  build_archive(dir.path(), {{"a.bin", "a", 2}, {"b.bin", "b", 2}, {"c.bin", "c", 2}}, archive);
+  const std::string kept_archive = read_file(archive),
+                    kept_catalogue = read_file(wd + "i/all.fileinfo");
+  write_file(base, kept_archive);
+  const std::vector<std::string> names = {"a.bin", "b.bin", "c.bin", "all.fileinfo"};
+  struct {
+    const char* command;
+    std::vector<std::string> removed;
+    std::vector<std::string> options;
+  } cases[] = {
+      {"tov", {"b.bin", "c.bin"}, {}},
+      {"tov", {"c.bin", "all.fileinfo"}, {}},  // the catalogue is opened first
+      {"tov", {"b.bin"}, {"--tov-ignore-files-in-archives", base}},
+      {"fileinfo", {"c.bin"}, {}},
+  };
+  for (const auto& c : cases) {
+    bool pack = c.command == std::string("tov");
+    std::vector<std::string> inputs;
+    for (u32 i = 0; i < (pack ? 4u : 3u); ++i) inputs.push_back(wd + "i/" + names[i]);
+    for (u32 i = 0; i < 3; ++i) write_file(inputs[i], names[i].substr(0, 1));
+    write_file(wd + "i/all.fileinfo", kept_catalogue);
+    for (const std::string& name : c.removed) ASSERT_EQ(unlink((wd + "i/" + name).c_str()), 0);
+    std::vector<std::string> args = {"--tov-command-in-file"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    args.insert(args.end(), {"--tov-command-out-file", pack ? archive : wd + "i/all.fileinfo"});
+    if (pack) args.insert(args.end(), {"--tov-types", "2", "2", "2", "2"});
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    parse_arguments(args);
+    u32 first = 0;
+    while (filesystem_get_attr(inputs[first].c_str()) != 0) ++first;
+    std::string next = first + 1 < inputs.size() ? inputs[first + 1] : "<no next file>";
+    EXPECT_EXIT(run_command(c.command, wd.c_str(), "/", "i/"), testing::ExitedWithCode(255),
+                exit_message("Couldn't find file '" + inputs[first] + "' (next file is '" + next +
+                             "'), exiting..."))
+        << c.command << " " << c.removed[0];
+    EXPECT_EQ(read_file(archive), kept_archive);
+  }
+}
+
 TEST(PackDeathTest, OnlyEndingsAndTwoIgnoredArchives) {
   TestHost host;
   TempDir dir;

@@ -70,9 +70,11 @@ u32 command_fileinfo(CommandContext* context) {
                     (u8*)sys_malloc(context->input_count + 1)};
   memset(work.unreadable, 0, context->input_count + 1);
   zu_parallel_parts(context->input_count, 256, catalogue_part, &work);
-  for (u64 i = 0; i < context->input_count; ++i)
-    if (work.unreadable[i])
-      sys_exit(-1, "Couldn't open '%s' for reading", context->inputs[i].path);
+  for (u64 i = 0; i < context->input_count; ++i) {
+    if (!work.unreadable[i]) continue;
+    command_check_inputs(context);
+    sys_exit(-1, "Couldn't open '%s' for reading", context->inputs[i].path);
+  }
   sys_free(work.unreadable);
   zu_sort_array(&records);
 

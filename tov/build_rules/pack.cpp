@@ -172,7 +172,10 @@ u32 command_pack(CommandContext* context) {
   {
     const char* path = context->inputs[last].path;
     ZuFile* file = filesystem_file_create(path, 0, 0);
-    if (!file) sys_exit(-1, "Unable to open '%s' for reading", path);
+    if (!file) {
+      command_check_inputs(context);
+      sys_exit(-1, "Unable to open '%s' for reading", path);
+    }
     u64 count = filesystem_file_size(file) / sizeof(FileInfoRecord);
     zu_array_resize(&catalogue, count);
     filesystem_file_read(file, catalogue.data, count * sizeof(FileInfoRecord));
@@ -205,6 +208,7 @@ u32 command_pack(CommandContext* context) {
   ZuArray<FileInfoRecord> packed_catalogue = {};
   if (command_option_is_set(&g_ignore_files_in_archives) ||
       command_option_is_set(&g_only_include_files_with_ending)) {
+    command_check_inputs(context);  // not all of them are opened below
     select_filtered(context, inputs, &catalogue, &included, &packed_catalogue);
   } else {
     zu_array_assign_range(&included, inputs, inputs + context->input_count);
@@ -264,6 +268,7 @@ u32 command_pack(CommandContext* context) {
       PackMember member;
       if (!pack_opener_take(opener, i, &member)) {
         pack_opener_destroy(opener);
+        command_check_inputs(context);
         sys_exit(-1, "Unable to open '%s' for reading", input->name);
       }
       const FileInfoRecord* record = zu_binary_search(&catalogue, entry->name_hash);

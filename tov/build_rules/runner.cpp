@@ -29,6 +29,22 @@ void check_inputs(void* argument, u64 begin, u64 end) {
 
 }  // namespace
 
+// A pack step checks thousands of paths, each a walk through its folders:
+// they are checked on every processor, and the first missing one in order
+// is reported.
+void command_check_inputs(const CommandContext* context) {
+  u64 count = context->input_count;
+  InputCheck check = {context->inputs, (u8*)sys_malloc(count + 1)};
+  zu_parallel_parts(count, 512, check_inputs, &check);
+  for (u64 i = 0; i < count; ++i) {
+    const char* path = context->inputs[i].path;
+    const char* next = i + 1 < count ? context->inputs[i + 1].path : "<no next file>";
+    if (!check.found[i])
+      sys_exit(-1, "Couldn't find file '%s' (next file is '%s'), exiting...", path, next);
+  }
+  sys_free(check.found);
+}
+
 void* tov_get_current_build_rule_user_data(void) { return g_user_data; }
 
 void tov_set_current_build_rule_user_data(void* value) { g_user_data = value; }
@@ -54,18 +70,9 @@ u32 run_step(void* argument) {
   memset((void*)inputs, 0, input_count * sizeof(CommandInput));
   for (u64 i = 0; i < input_count; ++i)
     inputs[i].path = zu_string_text(command_option_value(&g_command_in_file, i));
-  // A pack step checks thousands of paths, each a walk through its folders:
-  // they are checked on every processor, and the first missing one in order
-  // is reported.
-  InputCheck check = {inputs, (u8*)sys_malloc(input_count + 1)};
-  zu_parallel_parts(input_count, 512, check_inputs, &check);
-  for (u64 i = 0; i < input_count; ++i) {
-    const char* path = inputs[i].path;
-    const char* next = i + 1 < input_count ? inputs[i + 1].path : "<no next file>";
-    if (!check.found[i])
-      sys_exit(-1, "Couldn't find file '%s' (next file is '%s'), exiting...", path, next);
-  }
-  sys_free(check.found);
+  CommandContext context = {inputs,      input_count, nullptr,         0,
+                            working_dir, sdk_dir,     intermediate_dir};
+  if (!invocation->checks_inputs) command_check_inputs(&context);
   for (u64 i = 0; i < input_count; ++i) {
     const char* path = inputs[i].path;
     if (!invocation->opens_files) continue;
@@ -89,8 +96,8 @@ u32 run_step(void* argument) {
       sys_exit(-1, "ERROR: Couldn't open '%s' for writing, exiting...", outputs[i].path);
   }
 
-  CommandContext context = {inputs,      input_count, outputs,         output_count,
-                            working_dir, sdk_dir,     intermediate_dir};
+  context.outputs = outputs;
+  context.output_count = output_count;
   u32 result = invocation->handler(&context);
 
   // Outputs are put in place only when the command succeeded: a failed one
