@@ -20,7 +20,9 @@ struct ZuFile {
   bool abandoned;    // the temporary file is gone: never put in place
   bool replace;      // mode 1: the file may replace one at path
   int folder;        // mode 1: the folder path and temporary are taken from
-  u64 written_back;  // ZU_FILE_DURABLE: bytes below this were sent to the disk
+  u64 written_back;  // ZU_FILE_DURABLE: bytes below this were written when the last sync began
+  ZuThread* syncer;  // ZU_FILE_DURABLE: the last background sync, joined by the next or at close
+  u32 syncing;       // 1 while a background sync runs or is being started
   char* path;        // mode 1: where the file goes, and where it is written
   char* temporary;
   u64 buffered;      // bytes waiting in buffer
@@ -40,7 +42,7 @@ bool write_descriptor(ZuFile* file, const char* data, u64 size) {
     ssize_t written = write(file->descriptor, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      file->failed = true;
+      __atomic_store_n(&file->failed, true, __ATOMIC_RELAXED);
       return false;
     }
     data += written;
@@ -49,11 +51,48 @@ bool write_descriptor(ZuFile* file, const char* data, u64 size) {
   return true;
 }
 
+// A background sync may mark the file failed at any time.
+bool failed(ZuFile* file) { return __atomic_load_n(&file->failed, __ATOMIC_RELAXED); }
+
 bool flush(ZuFile* file) {
-  if (file->buffered == 0) return !file->failed;
+  if (file->buffered == 0) return !failed(file);
   u64 size = file->buffered;
   file->buffered = 0;
-  return write_descriptor(file, file->buffer, size) && !file->failed;
+  return write_descriptor(file, file->buffer, size) && !failed(file);
+}
+
+// A durable file is synced before it is put in place, and a sync waits for
+// the disk (and a virtual machine's host) to take every byte written so
+// far. Synced in the background every few megabytes while the copying goes
+// on, the file leaves the final sync little to wait for: for a 76 MB
+// archive here, 25 ms instead of 120. One sync runs at a time.
+u32 sync_in_background(void* argument) {
+  ZuFile* file = (ZuFile*)argument;
+  // The failure is the file's: the final sync need not report it again.
+  if (fdatasync(file->descriptor) != 0) __atomic_store_n(&file->failed, true, __ATOMIC_RELAXED);
+  __atomic_store_n(&file->syncing, 0u, __ATOMIC_RELEASE);
+  return 0;
+}
+
+void finish_sync(ZuFile* file) {
+  if (!file->syncer) return;
+  thread_thread_join(file->syncer);
+  thread_thread_destroy(file->syncer);
+  file->syncer = nullptr;
+}
+
+void start_write_back(ZuFile* file, u64 end) {
+  constexpr u64 kWriteBackStep = 8u << 20;
+  if (!(file->flags & ZU_FILE_DURABLE)) return;
+  if (end < __atomic_load_n(&file->written_back, __ATOMIC_RELAXED) + kWriteBackStep) return;
+  u32 idle = 0;
+  if (!__atomic_compare_exchange_n(&file->syncing, &idle, 1u, false, __ATOMIC_ACQUIRE,
+                                   __ATOMIC_RELAXED))
+    return;  // a sync runs, or another thread starts one
+  __atomic_store_n(&file->written_back, end, __ATOMIC_RELAXED);
+  finish_sync(file);  // the one before, which has ended
+  file->syncer = thread_thread_create(sync_in_background, file, "file sync", ~0ull);
+  if (!file->syncer) __atomic_store_n(&file->syncing, 0u, __ATOMIC_RELEASE);
 }
 
 }  // namespace
@@ -135,6 +174,7 @@ bool close_file(ZuFile* file) {
     if (file->next) file->next->previous = file->previous;
     pthread_mutex_unlock(&g_open_files_lock);
   }
+  finish_sync(file);  // whose failure is the file's
   bool ok = flush(file) && !(file->mode != 0 && file->abandoned);
   if (file->mode != 0 && ok)
     ok = path_put_in_place(file->descriptor, file->folder, file->temporary, file->path,
@@ -187,7 +227,7 @@ u64 filesystem_file_read(ZuFile* file, void* buffer, u64 size) {
 }
 
 u64 filesystem_file_write(ZuFile* file, const void* data, u64 size) {
-  if (file->mode == 0 || file->failed || size == 0) return 0;
+  if (file->mode == 0 || failed(file) || size == 0) return 0;
   if (file->buffered + size <= kWriteBuffer) {
     memcpy(file->buffer + file->buffered, data, size);
     file->buffered += size;
@@ -216,24 +256,6 @@ bool filesystem_file_seek(ZuFile* file, u64 offset) {
 }
 
 static u64 copy_range(ZuFile* file, u64 offset, ZuFile* source, u64 size);
-
-namespace {
-
-// A durable file is synced before it is put in place. Its bytes are sent to
-// the disk as they are copied, a few megabytes at a time, so that the disk
-// works while the copying goes on and the final sync has little left to do.
-void start_write_back(ZuFile* file, u64 end) {
-  constexpr u64 kWriteBackStep = 8u << 20;
-  if (!(file->flags & ZU_FILE_DURABLE)) return;
-  u64 from = __atomic_load_n(&file->written_back, __ATOMIC_RELAXED);
-  if (end < from + kWriteBackStep) return;
-  if (!__atomic_compare_exchange_n(&file->written_back, &from, end, false, __ATOMIC_RELAXED,
-                                   __ATOMIC_RELAXED))
-    return;  // another thread is at it
-  sync_file_range(file->descriptor, (off64_t)from, (off64_t)(end - from), SYNC_FILE_RANGE_WRITE);
-}
-
-}  // namespace
 
 // Writes size bytes at offset; the bytes written, fewer when a write failed
 // (then the file is marked failed).
@@ -299,6 +321,4 @@ static u64 copy_range(ZuFile* file, u64 offset, ZuFile* source, u64 size) {
   return copied;
 }
 
-bool filesystem_file_failed(ZuFile* file) {
-  return __atomic_load_n(&file->failed, __ATOMIC_RELAXED);
-}
+bool filesystem_file_failed(ZuFile* file) { return failed(file); }

@@ -33,3 +33,48 @@ TEST(MappedFile, EmptyFilesAndLargePagesForTheRangeCutAtTheEnd) {
   EXPECT_FALSE(large_pages_at(path, 6 * mib));
   filesystem_mapped_file_destroy(mapping);
 }
+
+// A durable file written in pieces by several threads, at offsets, and
+// synced in the background as it grows: the path keeps its old bytes until
+// the file is put in place whole.
+TEST(DurableFile, WrittenInPiecesFromThreadsIsWholeWhenPutInPlace) {
+  TempDir dir;
+  const u64 mib = 1 << 20, pieces = 24;
+  std::string path = dir / "archive", source = dir / "source";
+  write_file(path, "old");
+  std::string expected(pieces * mib, 0);
+  for (u64 i = 0; i < expected.size(); ++i) expected[i] = (char)(i * 7 / mib + i % 251);
+  write_file(source, expected.substr(pieces / 2 * mib));
+  ZuFile* file = filesystem_file_create(path.c_str(), 1, ZU_FILE_DURABLE);
+  ASSERT_NE(file, nullptr);
+  // The first half written piece by piece from two threads; the second
+  // copied from another file as one range.
+  struct Half {
+    ZuFile* file;
+    const std::string* bytes;
+    u64 first;
+  } halves[] = {{file, &expected, 0}, {file, &expected, 1}};
+  auto write_pieces = [](void* argument) -> u32 {
+    Half* half = (Half*)argument;
+    u32 short_writes = 0;
+    for (u64 piece = half->first; piece < 12; piece += 2)
+      short_writes +=
+          filesystem_file_write_at(half->file, piece << 20, half->bytes->data() + (piece << 20),
+                                   1 << 20) != 1u << 20;
+    return short_writes;
+  };
+  ZuThread* threads[2];
+  for (int t = 0; t < 2; ++t)
+    threads[t] = thread_thread_create(write_pieces, &halves[t], "writer", ~0ull);
+  for (ZuThread* thread : threads) {
+    EXPECT_EQ(thread_thread_join(thread), 0u);
+    thread_thread_destroy(thread);
+  }
+  ZuFile* from = filesystem_file_create(source.c_str(), 0, 0);
+  EXPECT_EQ(filesystem_file_copy_at(file, pieces / 2 * mib, from, pieces / 2 * mib),
+            pieces / 2 * mib);
+  filesystem_file_destroy(from);
+  EXPECT_EQ(read_file(path), "old");
+  EXPECT_TRUE(filesystem_file_destroy(file));
+  EXPECT_TRUE(read_file(path) == expected);
+}
