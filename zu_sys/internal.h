@@ -28,6 +28,12 @@ char* path_temporary_beside(const char* path);
 bool path_put_in_place(int descriptor, int folder, const char* temporary, const char* path,
                        bool replace, bool durable);
 
+// Before a durable replace of path (in folder): -1, or, for a large
+// regular file, a handle on a process that holds the old file until
+// path_let_go, so that the rename does not wait for its blocks to be freed.
+int path_keep_replaced(int folder, const char* path);
+void path_let_go(int keeper);
+
 // Creates the missing folders of the parent of path. False when one of them
 // cannot be made.
 bool path_create_parents(const char* path);

@@ -150,7 +150,10 @@ char* path_temporary_beside(const char* path) {
 bool path_put_in_place(int descriptor, int folder, const char* temporary, const char* path,
                        bool replace, bool durable) {
   if (durable && fsync(descriptor) != 0) return false;
-  if (renameat2(folder, temporary, folder, path, replace ? 0 : RENAME_NOREPLACE) != 0) return false;
+  int keeper = durable && replace ? path_keep_replaced(folder, path) : -1;
+  bool renamed = renameat2(folder, temporary, folder, path, replace ? 0 : RENAME_NOREPLACE) == 0;
+  path_let_go(keeper);
+  if (!renamed) return false;
   if (!durable) return true;
   // The new folder entry must reach the disk too, or a crash can bring
   // back the old file under the new bytes' name, or none.

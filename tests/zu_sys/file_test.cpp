@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: Zlib
 #include <gtest/gtest.h>
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -77,4 +80,33 @@ TEST(DurableFile, WrittenInPiecesFromThreadsIsWholeWhenPutInPlace) {
   EXPECT_EQ(read_file(path), "old");
   EXPECT_TRUE(filesystem_file_destroy(file));
   EXPECT_TRUE(read_file(path) == expected);
+}
+
+// Replacing a large file leaves its freeing to a process of its own: this
+// one keeps no descriptor and no child of it, and a reader of the old file
+// keeps the old bytes.
+TEST(DurableFile, ReplacingALargeFileLeavesNoDescriptorOrChild) {
+  TempDir dir;
+  std::string path = dir / "archive";
+  const std::string old_bytes(12 << 20, 'o'), new_bytes(9 << 20, 'n');
+  write_file(path, old_bytes);
+  auto open_descriptors = [] {
+    u64 count = 0;
+    for (int fd = 0; fd < 1024; ++fd) count += fcntl(fd, F_GETFD) != -1;
+    return count;
+  };
+  u64 before = open_descriptors();
+  ZuFile* reader = filesystem_file_create(path.c_str(), 0, 0);
+  ZuFile* file = filesystem_file_create(path.c_str(), 1, ZU_FILE_DURABLE);
+  ASSERT_TRUE(reader && file);
+  EXPECT_EQ(filesystem_file_write(file, new_bytes.data(), new_bytes.size()), new_bytes.size());
+  EXPECT_TRUE(filesystem_file_destroy(file));
+  EXPECT_TRUE(read_file(path) == new_bytes);
+  std::string seen(old_bytes.size(), 0);
+  EXPECT_EQ(filesystem_file_read(reader, seen.data(), seen.size()), old_bytes.size());
+  EXPECT_TRUE(seen == old_bytes);
+  filesystem_file_destroy(reader);
+  EXPECT_EQ(open_descriptors(), before);
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
