@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "test_support.h"
 #include "zu_sys.h"
@@ -52,27 +54,16 @@ TEST(DurableFile, WrittenInPiecesFromThreadsIsWholeWhenPutInPlace) {
   ASSERT_NE(file, nullptr);
   // The first half written piece by piece from two threads; the second
   // copied from another file as one range.
-  struct Half {
-    ZuFile* file;
-    const std::string* bytes;
-    u64 first;
-  } halves[] = {{file, &expected, 0}, {file, &expected, 1}};
-  auto write_pieces = [](void* argument) -> u32 {
-    Half* half = (Half*)argument;
-    u32 short_writes = 0;
-    for (u64 piece = half->first; piece < 12; piece += 2)
+  std::atomic<u32> short_writes{0};
+  auto write_pieces = [&](u64 first) {
+    for (u64 piece = first; piece < pieces / 2; piece += 2)
       short_writes +=
-          filesystem_file_write_at(half->file, piece << 20, half->bytes->data() + (piece << 20),
-                                   1 << 20) != 1u << 20;
-    return short_writes;
+          filesystem_file_write_at(file, piece * mib, &expected[piece * mib], mib) != mib;
   };
-  ZuThread* threads[2];
-  for (int t = 0; t < 2; ++t)
-    threads[t] = thread_thread_create(write_pieces, &halves[t], "writer", ~0ull);
-  for (ZuThread* thread : threads) {
-    EXPECT_EQ(thread_thread_join(thread), 0u);
-    thread_thread_destroy(thread);
-  }
+  std::thread even(write_pieces, 0), odd(write_pieces, 1);
+  even.join();
+  odd.join();
+  EXPECT_EQ(short_writes, 0u);
   ZuFile* from = filesystem_file_create(source.c_str(), 0, 0);
   EXPECT_EQ(filesystem_file_copy_at(file, pieces / 2 * mib, from, pieces / 2 * mib),
             pieces / 2 * mib);
