@@ -141,41 +141,39 @@ char* read_to_end(ZuFile* file, const char* path, u64* size) {
   return buffer;
 }
 
+// Every module parses the command line again, and a pack step's file names
+// tens of thousands of paths: a file's arguments, once split for a kind,
+// are kept for the process and serve every later parse that reads the same
+// bytes. Comparing bytes, not times, holds when a file is rewritten within
+// one tick of the file system's clock.
+constexpr u32 kAnyKind = ~0u;
+
+KeptArgumentFile* find_kept(const char* path, u32 kind) {
+  HostContext* host = zu_host();
+  if (!host) return nullptr;
+  for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
+    KeptArgumentFile* kept = host->kept_argument_files.data + i;
+    if ((kind == kAnyKind || kept->kind == kind) && zu_string_equal_text(&kept->path, path))
+      return kept;
+  }
+  return nullptr;
+}
+
 // The bytes of an argument file: read now, or, for a file that cannot be
 // read twice (once), as an earlier parse of this process read them. Null
 // when the file cannot be opened.
 char* argument_file_bytes(const char* path, bool once, u64* size) {
-  HostContext* host = zu_host();
-  if (once && host) {
-    for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
-      KeptArgumentFile* kept = host->kept_argument_files.data + i;
-      if (!zu_string_equal_text(&kept->path, path)) continue;
-      *size = kept->size;
-      char* copy = (char*)sys_malloc(kept->size + 1);
-      memcpy(copy, kept->bytes, kept->size);
-      return copy;
-    }
+  if (const KeptArgumentFile* kept = once ? find_kept(path, kAnyKind) : nullptr) {
+    *size = kept->size;
+    char* copy = (char*)sys_malloc(kept->size + 1);
+    memcpy(copy, kept->bytes, kept->size);
+    return copy;
   }
   ZuFile* file = filesystem_file_create(path, 0, 0);
   if (!file) return nullptr;
   char* bytes = read_to_end(file, path, size);
   filesystem_file_destroy(file);
   return bytes;
-}
-
-// Every module parses the command line again, and a pack step's file names
-// tens of thousands of paths: a file's arguments, once split for a kind,
-// are kept for the process and serve every later parse that reads the same
-// bytes. Comparing bytes, not times, holds when a file is rewritten within
-// one tick of the file system's clock.
-KeptArgumentFile* find_kept(const char* path, ArgumentFileKind kind) {
-  HostContext* host = zu_host();
-  if (!host) return nullptr;
-  for (u32 i = 0; i < host->kept_argument_files.count; ++i) {
-    KeptArgumentFile* kept = host->kept_argument_files.data + i;
-    if (kept->kind == (u32)kind && zu_string_equal_text(&kept->path, path)) return kept;
-  }
-  return nullptr;
 }
 
 // Whether the file at path holds kept's bytes, compared as they are read
