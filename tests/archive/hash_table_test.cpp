@@ -59,11 +59,16 @@ TEST(ArchiveHashTable, ProbeComparesWholeKeysAndTakesTheFirstInSlotOrder) {
                              {0x1234567800000011ull, 4}};
     EXPECT_EQ(archive_bucket_matches(bucket, key), 0u);
     bucket[at] = {key, 10 + at};
-    EXPECT_EQ(archive_bucket_matches(bucket, key), 1u << at);
+    EXPECT_EQ(archive_bucket_matches(bucket, key), 1u << (4 * at));
     if (at < 3) bucket[3] = {key, 99};
     ArchiveTableView view = archive_table_view(bucket, 4);
     const ArchiveSlot* found = archive_hash_table_probe(&view, key);
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->value, 10u + at);
+  }
+  // A missing or empty table reads as one bucket of free slots.
+  for (u64 slot_count : {0ull, 3ull}) {
+    ArchiveTableView none = archive_table_view(nullptr, slot_count);
+    EXPECT_EQ(archive_hash_table_probe(&none, key), nullptr);
   }
 }

@@ -7,10 +7,12 @@ namespace {
 // The check is two comparisons, so a truncated file cannot send a probe out
 // of its mapping; the rest of the archive is trusted (see verification).
 ArchiveTableView table(const u8* base, u64 size, u64 offset) {
-  if (offset > size || size - offset < sizeof(ArchiveHashTable)) return {};
+  if (offset > size || size - offset < sizeof(ArchiveHashTable))
+    return archive_table_view(nullptr, 0);
   const ArchiveHashTable* header = (const ArchiveHashTable*)(base + offset);
   u64 room = (size - offset - sizeof(ArchiveHashTable)) / sizeof(ArchiveSlot);
-  if (header->slot_count > room || header->slot_count > 0xFFFFFFFFull) return {};
+  if (header->slot_count > room || header->slot_count > 0xFFFFFFFFull)
+    return archive_table_view(nullptr, 0);
   return archive_table_view((const ArchiveSlot*)(header + 1), header->slot_count);
 }
 
@@ -24,8 +26,8 @@ LoadedArchive* load(const char* path) {
   zu_string_init(&archive->path, path);
   archive->base = base;
   // A file too short for its header has no tables: every lookup misses.
-  archive->names = {};
-  archive->directories = {};
+  archive->names = archive_table_view(nullptr, 0);
+  archive->directories = archive_table_view(nullptr, 0);
   archive->size = size;
   archive->path_text = zu_string_text(&archive->path);
   archive->entries_end = 0;
@@ -151,9 +153,7 @@ bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* o
   out->type_count = header->type_count;
   // The tables' item counts: every file is in the name table, every folder
   // in the directory table.
-  if (archive->names.slots)
-    out->file_count = ((const ArchiveHashTable*)archive->names.slots - 1)->item_count;
-  if (archive->directories.slots)
-    out->directory_count = ((const ArchiveHashTable*)archive->directories.slots - 1)->item_count;
+  out->file_count = ((const ArchiveHashTable*)archive->names.slots - 1)->item_count;
+  out->directory_count = ((const ArchiveHashTable*)archive->directories.slots - 1)->item_count;
   return true;
 }

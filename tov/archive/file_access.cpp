@@ -79,11 +79,9 @@ inline __attribute__((always_inline)) bool find_entry(const LoadedArchive* archi
 // entries, as one wave each lets their cache misses overlap.
 constexpr u64 kGroup = 32;
 
-// The bucket of hash in the archive's name table, asked for ahead; null when
-// the table has no buckets.
+// The bucket of hash in the archive's name table, asked for ahead.
 const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   const ArchiveTableView* table = &archive->names;
-  if (table->buckets == 0) return nullptr;
   const ArchiveSlot* bucket = table->slots + archive_table_bucket_by_reciprocal(table, hash) * 4;
   __builtin_prefetch(bucket);
   __builtin_prefetch((const char*)(bucket + 4) - 1);  // buckets are not line-aligned
@@ -132,9 +130,8 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
       buckets[i] = prefetch_bucket(first, hashes[i]);
     }
     for (u64 i = 0; i < n; ++i) {
-      entries[i] = buckets[i] && hashes[i]
-                       ? entry_of(first, archive_bucket_find(buckets[i], hashes[i]))
-                       : nullptr;
+      entries[i] =
+          hashes[i] ? entry_of(first, archive_bucket_find(buckets[i], hashes[i])) : nullptr;
       if (entries[i]) __builtin_prefetch(entries[i]);
     }
     for (u64 i = 0; i < n; ++i) {

@@ -26,14 +26,22 @@ struct ArchiveTableView {
   unsigned __int128 reciprocal;
 };
 
+// A table of one bucket of free slots: the view of a table that is missing,
+// cut short or empty, so that a probe always has a bucket to read and needs
+// no test for it. Free slots hold key 0, for which lookups find nothing.
+struct ArchiveFreeTable {
+  ArchiveHashTable header;  // no items, 4 slots
+  ArchiveSlot slots[4];
+};
+inline constexpr ArchiveFreeTable kArchiveFreeTable = {{0, 4}, {}};
+
 inline ArchiveTableView archive_table_view(const ArchiveSlot* slots, u64 slot_count) {
-  ArchiveTableView view = {slots, slot_count / 4, 0};
+  if (slot_count < 4) return {kArchiveFreeTable.slots, 1, 0};
   // Wraps to 0 for one bucket, which then yields the right remainder 0.
-  if (view.buckets) view.reciprocal = ~(unsigned __int128)0 / view.buckets + 1;
-  return view;
+  return {slots, slot_count / 4, ~(unsigned __int128)0 / (slot_count / 4) + 1};
 }
 
-// key mod B by the reciprocal; the table must have buckets.
+// key mod B by the reciprocal.
 inline u64 archive_table_bucket_by_reciprocal(const ArchiveTableView* table, u64 key) {
   unsigned __int128 fraction = table->reciprocal * key;
   unsigned __int128 low = (unsigned __int128)(u64)fraction * table->buckets;
@@ -41,7 +49,7 @@ inline u64 archive_table_bucket_by_reciprocal(const ArchiveTableView* table, u64
   return (u64)((high + (low >> 64)) >> 64);
 }
 
-// Which of a bucket's four slots hold key: bit i for slot i. The keys are
+// Which of a bucket's four slots hold key: bit 4i for slot i. The keys are
 // compared in vector registers: where a key sits in its bucket is random, and
 // the compiler turns scalar compares back into branches, whose mispredictions
 // also stop the processor from running ahead into the caller's next lookup.
@@ -53,28 +61,25 @@ inline u32 archive_bucket_matches(const ArchiveSlot* bucket, u64 key) {
                                    _mm_loadl_epi64((const __m128i*)(bytes + 16)));
   __m128i high = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)(bytes + 32)),
                                     _mm_loadl_epi64((const __m128i*)(bytes + 48)));
-  // 64-bit equality from 32-bit compares: both halves of a lane must match.
-  low = _mm_cmpeq_epi32(low, wanted);
-  high = _mm_cmpeq_epi32(high, wanted);
-  low = _mm_and_si128(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
-  high = _mm_and_si128(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 3, 0, 1)));
-  u32 first_two = (u32)_mm_movemask_pd(_mm_castsi128_pd(low));
-  u32 last_two = (u32)_mm_movemask_pd(_mm_castsi128_pd(high));
-  return first_two | last_two << 2;
+  // Each 32-bit half of a key gives two mask bits: key i owns bits 4i to
+  // 4i+3, and matches when its low half (bit 4i) and high half (4i+2) do.
+  u32 halves = (u32)_mm_movemask_epi8(
+      _mm_packs_epi32(_mm_cmpeq_epi32(low, wanted), _mm_cmpeq_epi32(high, wanted)));
+  return halves & (halves >> 2) & 0x1111u;
 #else
-  return (u32)(bucket[0].key == key) | (u32)(bucket[1].key == key) << 1 |
-         (u32)(bucket[2].key == key) << 2 | (u32)(bucket[3].key == key) << 3;
+  return (u32)(bucket[0].key == key) | (u32)(bucket[1].key == key) << 4 |
+         (u32)(bucket[2].key == key) << 8 | (u32)(bucket[3].key == key) << 12;
 #endif
 }
 
 // The first slot of bucket whose key equals key; null when none.
 inline const ArchiveSlot* archive_bucket_find(const ArchiveSlot* bucket, u64 key) {
   u32 equal = archive_bucket_matches(bucket, key);
-  return equal ? bucket + __builtin_ctz(equal) : nullptr;
+  // Bit 4i for slot i, which lies 16i bytes in.
+  return equal ? (const ArchiveSlot*)((const u8*)bucket + (u64)__builtin_ctz(equal) * 4) : nullptr;
 }
 
 // The first slot of key's bucket whose key equals key; null when none.
 inline const ArchiveSlot* archive_hash_table_probe(const ArchiveTableView* table, u64 key) {
-  if (table->buckets == 0) return nullptr;
   return archive_bucket_find(table->slots + key % table->buckets * 4, key);
 }
