@@ -16,6 +16,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
   const char* mode = argv[1];
   std::vector<std::string> names;
   std::ifstream list(argv[3]);
+  if (!list) {
+    fprintf(stderr, "%s: cannot be read\n", argv[3]);
+    return 1;
+  }
   for (std::string line; std::getline(list, line);) names.push_back(line);
   if (names.size() < 64) {
     fprintf(stderr, "%s: fewer than 64 names\n", argv[3]);
