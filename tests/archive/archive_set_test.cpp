@@ -21,10 +21,17 @@ class ArchiveSet : public testing::Test {
       paths_.push_back(path);
     }
   }
+  // The archive that answers "which.bin", alike singly and in a batch.
   std::string which(TovArchiveSet* set) {
-    TovFileInfo info;
-    if (!tov_archive_access_file(set, "which.bin", &info)) return "none";
-    return std::string((const char*)info.data, info.size);
+    TovFileInfo info, batch[2];
+    const char* twice[] = {"which.bin", "which.bin"};
+    u64 found = tov_archive_access_files(set, twice, 2, batch, 2);
+    if (!tov_archive_access_file(set, "which.bin", &info)) return found ? "batch only" : "none";
+    std::string answer((const char*)info.data, info.size);
+    for (u64 i = 0; i < 2; ++i)
+      if (found != 2 || std::string((const char*)batch[i].data, batch[i].size) != answer)
+        return "batch differs";
+    return answer;
   }
   std::string order(TovArchiveSet* set) {
     std::string text;
@@ -75,15 +82,18 @@ TEST_F(ArchiveSet, PrecedenceRemovalAndSavedOrder) {
   tov_archive_persist_order(set);
   EXPECT_FALSE(tov_archive_remove_archives(set, &all[1], 1));
   EXPECT_EQ(order(set), "ac");
-  EXPECT_TRUE(tov_archive_add_archives(set, &all[1], 1, TOV_ARCHIVE_END));
-  EXPECT_EQ(order(set), "acb");
+  EXPECT_TRUE(tov_archive_add_archives(set, &all[1], 1, 0));
+  EXPECT_EQ(order(set), "bac");
+  EXPECT_EQ(which(set), "b");
   tov_archive_restore_order(set);
   EXPECT_EQ(order(set), "abc");
+  EXPECT_EQ(which(set), "a");
   // A path loaded twice goes twice.
   EXPECT_TRUE(tov_archive_add_archives(set, &all[0], 1, TOV_ARCHIVE_END));
   EXPECT_EQ(order(set), "abca");
   tov_archive_remove_archives(set, &all[0], 1);
   EXPECT_EQ(order(set), "bc");
+  EXPECT_EQ(which(set), "b");
   tov_archive_destroy(set);
 }
 

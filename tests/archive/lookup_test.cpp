@@ -68,8 +68,10 @@ TEST_F(Lookup, BatchesCountEveryFoundName) {
   EXPECT_EQ(tov_archive_access_files(set_, names_asked, 3, out, 2), 2u);
   EXPECT_EQ(names(out, 2), (std::vector<std::string>{"a.bin", "maps/c.h"}));
   const char* three[] = {"a.bin", "maps/c.h", "maps/d.bin"};
+  out[1].name = nullptr;
   EXPECT_EQ(tov_archive_access_files(set_, three, 3, out, 1), 3u);
   EXPECT_STREQ(out[0].name, "a.bin");
+  EXPECT_EQ(out[1].name, nullptr);  // beyond capacity
   EXPECT_EQ(tov_archive_access_files(set_, three, 3, nullptr, 0), 3u);
   // One name takes a path of its own: found in the second archive.
   EXPECT_EQ(tov_archive_access_files(set_, three + 2, 1, nullptr, 0), 1u);

@@ -30,7 +30,7 @@ LoadedArchive* load(const char* path) {
   archive->directories = archive_table_view(nullptr, 0);
   archive->size = size;
   archive->path_text = zu_string_text(&archive->path);
-  archive->entries_end = 0;
+  archive->entry_limit = 0;
   if (size >= sizeof(ArchiveHeader)) {
     // Lookups read the entries and the tables at random: large pages there
     // spare most of their page faults and TLB misses. The file data is left
@@ -52,10 +52,18 @@ LoadedArchive* load(const char* path) {
       archive->names = table(base, size, header->name_table);
       archive->directories = table(base, size, header->directory_table);
       if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
-        archive->entries_end = size - sizeof(ArchiveEntry) + 1;
+        archive->entry_limit = size - kArchiveEntriesOffset - (sizeof(ArchiveEntry) - 1);
     }
   }
   return archive;
+}
+
+// The set's first archive while it has none: no tables, no entries.
+const LoadedArchive kNoArchive = {
+    nullptr, {}, nullptr, archive_table_view(nullptr, 0), archive_table_view(nullptr, 0), 0, "", 0};
+
+void set_first(TovArchiveSet* set) {
+  set->first = set->archives.count ? set->archives.data[0] : &kNoArchive;
 }
 
 void unload(LoadedArchive* archive) {
@@ -69,6 +77,7 @@ void unload(LoadedArchive* archive) {
 TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc) {
   TovArchiveSet* set = (TovArchiveSet*)sys_malloc(sizeof(TovArchiveSet));
   memset((void*)set, 0, sizeof(*set));
+  set_first(set);
   if (!tov_archive_add_archives(set, desc->paths, desc->count, TOV_ARCHIVE_END)) {
     tov_archive_destroy(set);
     return nullptr;
@@ -99,6 +108,7 @@ bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 
   if (position == TOV_ARCHIVE_END || position > set->archives.count) position = set->archives.count;
   for (u64 i = 0; i < count; ++i) zu_array_insert(&set->archives, position + i, loaded[i]);
   sys_free(loaded);
+  set_first(set);
   return true;
 }
 
@@ -114,6 +124,7 @@ bool tov_archive_remove_archives(TovArchiveSet* set, const char* const* paths, u
       }
     }
   }
+  set_first(set);
   return false;
 }
 
@@ -141,6 +152,7 @@ void tov_archive_restore_order(TovArchiveSet* set) {
       break;
     }
   }
+  set_first(set);
 }
 
 bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out) {

@@ -12,9 +12,10 @@ namespace {
 
 inline u64 name_hash(const char* name) { return XXH3_64bits_withSeed(name, strlen(name), 0); }
 
-// The record of an entry that points past its file's end, held inside as
-// archive_file_info says; only an archive that failed or skipped
-// verification holds one. Out of line, but not marked cold: the compiler
+// The record of an entry whose name or data reaches past entry_limit,
+// held inside the file as archive_file_info says (a name or data between
+// there and the end is kept as it is); only an archive that failed or
+// skipped verification holds one. Out of line, but not marked cold: the compiler
 // would then move the whole found path out of line with it.
 __attribute__((noinline)) void hold_inside(const LoadedArchive* archive, const ArchiveEntry* entry,
                                            TovFileInfo* out) {
@@ -27,17 +28,18 @@ __attribute__((noinline)) void hold_inside(const LoadedArchive* archive, const A
   out->data = archive->base + data;
 }
 
-// See archive_file_info. A loop of single lookups keeps several in flight,
-// and what waits on the entry's bytes decides how many: the record is
-// copied first, then tested by branches that only a damaged file takes,
-// which the processor predicts and runs past (clamping each field with
-// conditional moves cost a lookup by hash about 15% more).
+// See archive_file_info. A loop of single lookups keeps as many in flight
+// as the processor's window holds, so every instruction here costs about 2%
+// of a lookup by hash: the record is copied first, then tested by branches
+// that only a damaged file takes, which the processor predicts and runs
+// past (clamping each field with conditional moves cost about 15% more).
+// The bound is entry_limit, already loaded for the slot's test, not the
+// file's size (see LoadedArchive).
 inline __attribute__((always_inline)) void file_info(const LoadedArchive* archive,
-                                                     const ArchiveEntry* entry, TovFileInfo* out) {
+                                                     const ArchiveEntry* entry,
+                                                     TovFileInfo* __restrict out) {
   const u8* base = archive->base;
-  // Found below entries_end, so the file is this long (see LoadedArchive):
-  // one field fewer to read.
-  u64 file_size = archive->entries_end + (sizeof(ArchiveEntry) - 1);
+  u64 bound = archive->entry_limit;
   u64 name = entry->name, data = entry->data, size = entry->size;
   // Added as integers: an offset past the end makes no pointer before it is
   // held inside.
@@ -54,24 +56,27 @@ inline __attribute__((always_inline)) void file_info(const LoadedArchive* archiv
   memcpy(&out->hash, (const u8*)entry + offsetof(ArchiveEntry, name_hash),
          offsetof(ArchiveEntry, data) - offsetof(ArchiveEntry, name_hash));
   out->data = (const void*)((uintptr_t)base + data);
-  if (__builtin_expect(name >= file_size || data > file_size || size > file_size - data, 0))
+  if (__builtin_expect(name >= bound || data > bound || size > bound - data, 0))
     hold_inside(archive, entry, out);
 }
 
-// The entry of the name table's slot, or null. The 64-bit hash is trusted
-// (see tov_archive.h): the name text is not compared.
-inline const ArchiveEntry* entry_of(const LoadedArchive* archive, const ArchiveSlot* slot) {
-  return slot ? archive_entry_at(archive, slot->value) : nullptr;
-}
-
-// Whether the archive holds hash, and its entry. Tested on the slot, not on
-// the entry's address, so that no test is made twice.
-inline __attribute__((always_inline)) bool find_entry(const LoadedArchive* archive, u64 hash,
+// Whether the name table's slot (null for none) holds an entry, and the
+// entry. The 64-bit hash is trusted (see tov_archive.h): the name text is
+// not compared. A hash of 0, the key of free slots, finds their value 0,
+// which is no entry: games use 0 for "no asset". Tested on the slot, not
+// on the entry's address, so that no test is made twice.
+inline __attribute__((always_inline)) bool slot_entry(const LoadedArchive* archive,
+                                                      const ArchiveSlot* slot,
                                                       const ArchiveEntry** entry) {
-  const ArchiveSlot* slot = archive_hash_table_probe(&archive->names, hash);
-  if (!slot || slot->value >= archive->entries_end) return false;
+  if (!slot || !archive_is_entry(archive, slot->value)) return false;
   *entry = (const ArchiveEntry*)(archive->base + slot->value);
   return true;
+}
+
+// Whether the archive holds hash, and its entry.
+inline __attribute__((always_inline)) bool find_entry(const LoadedArchive* archive, u64 hash,
+                                                      const ArchiveEntry** entry) {
+  return slot_entry(archive, archive_hash_table_probe(&archive->names, hash), entry);
 }
 
 // Names looked up together. A lookup is two dependent reads at random places
@@ -88,13 +93,11 @@ const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   return bucket;
 }
 
-// Whether one of the set's archives from index from on holds hash, and the
-// first that does and its entry. A hash of 0, the key of a free slot, finds
-// none: games use 0 for "no asset".
-inline bool find_in_archives(const TovArchiveSet* set, u32 from, u64 hash,
-                             const LoadedArchive** archive, const ArchiveEntry** entry) {
-  if (hash == 0) return false;
-  for (u32 a = from; a < set->archives.count; ++a) {
+// Whether one of the set's archives after the first holds hash, and the
+// first that does and its entry.
+inline bool find_in_others(const TovArchiveSet* set, u64 hash, const LoadedArchive** archive,
+                           const ArchiveEntry** entry) {
+  for (u32 a = 1; a < set->archives.count; ++a) {
     *archive = set->archives.data[a];
     if (find_entry(*archive, hash, entry)) return true;
   }
@@ -104,9 +107,10 @@ inline bool find_in_archives(const TovArchiveSet* set, u32 from, u64 hash,
 // One key: straight down the archives, in a frame small enough that a
 // caller's loop of single lookups keeps several of them in flight.
 inline bool access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 capacity) {
-  const LoadedArchive* archive;
+  const LoadedArchive* archive = set->first;
   const ArchiveEntry* entry;
-  if (!find_in_archives(set, 0, hash, &archive, &entry)) return false;
+  if (!find_entry(archive, hash, &entry) && !find_in_others(set, hash, &archive, &entry))
+    return false;
   if (out && capacity) file_info(archive, entry, out);
   return true;
 }
@@ -115,10 +119,16 @@ inline bool access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64
 // every access call. The first archive of the set is searched in waves; the
 // few keys it misses go down the others one by one.
 template <class KeyOf>
-u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, u64 capacity) {
+u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __restrict out,
+           u64 capacity) {
   if (count == 1) return access_one(set, key_of(0), out, capacity) ? 1 : 0;
-  if (set->archives.count == 0) return 0;
-  const LoadedArchive* first = set->archives.data[0];
+  // A copy that cannot change: the compiler keeps its fields in registers
+  // instead of reading them again after every record written.
+  const LoadedArchive first_copy = *set->first;
+  const LoadedArchive* first = &first_copy;
+  // Records go to next until out_end: none when there is no out.
+  TovFileInfo* next = out;
+  TovFileInfo* out_end = out ? out + capacity : out;
   u64 found = 0;
   u64 hashes[kGroup];
   const ArchiveSlot* buckets[kGroup];
@@ -130,15 +140,21 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* out, 
       buckets[i] = prefetch_bucket(first, hashes[i]);
     }
     for (u64 i = 0; i < n; ++i) {
-      entries[i] =
-          hashes[i] ? entry_of(first, archive_bucket_find(buckets[i], hashes[i])) : nullptr;
-      if (entries[i]) __builtin_prefetch(entries[i]);
+      const ArchiveEntry* entry = nullptr;
+      if (slot_entry(first, archive_bucket_find(buckets[i], hashes[i]), &entry))
+        __builtin_prefetch(entry);
+      entries[i] = entry;
     }
     for (u64 i = 0; i < n; ++i) {
-      const LoadedArchive* archive = first;
+      const LoadedArchive* archive;
       const ArchiveEntry* entry = entries[i];
-      if (!entry && !find_in_archives(set, 1, hashes[i], &archive, &entry)) continue;
-      if (out && found < capacity) file_info(archive, entry, out + found);
+      if (entry) {
+        if (next < out_end) file_info(first, entry, next++);
+      } else if (find_in_others(set, hashes[i], &archive, &entry)) {
+        if (next < out_end) file_info(archive, entry, next++);
+      } else {
+        continue;
+      }
       ++found;
     }
   }
