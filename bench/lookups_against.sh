@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: Zlib
 # Lookups of this build's archive runtime against another revision's, side
 # by side in one process (bench/lookups_side_by_side.cpp): single lookups by
-# hash and by name, and batches of 64 by hash, on bench/archive.sh's tree.
+# hash and by name, and batches of 64 by hash and by name, on bench/archive.sh's
+# tree.
 # The other revision is built in a worktree under /tmp.
 # Usage: bench/lookups_against.sh REVISION [COUNT] [build]   (ROUNDS: 300)
 set -euo pipefail
@@ -24,7 +25,7 @@ grep -q "^$library:" <<< "$targets" || library=bin/tov.x86_64
 ninja -C "$other/build" "$library" > /dev/null
 ninja -C "$build" "$library" > /dev/null
 ninja -C "$build" lookups_side_by_side > /dev/null
-for mode in hash name batch; do
+for mode in hash name batch names; do
   echo "== $mode"
   "$build/bin/lookups_side_by_side" "$mode" "$work/tree.tov" "$work/names.txt" "${ROUNDS:-300}" \
     "$other/build/$library" "$build/$library"

@@ -6,11 +6,10 @@
 // same machine. Each build is loaded in a link namespace of its own, so two
 // builds of the same library do not share symbols.
 //   lookups_side_by_side MODE ARCHIVE NAMES ROUNDS LIBRARY...
-// MODE is hash (single lookups by hash), name (single lookups by name) or
-// batch (64 hashes per call). A LIBRARY is any shared library that exports
-// the runtime's functions (libtov_archive.so, or an older build's
-// tov.x86_64). Prints each build's median time per lookup and the median of
-// its per-round ratios to the first build's.
+// MODE is hash (single lookups by hash), name (single lookups by name),
+// batch (64 hashes per call) or names (64 names per call). A LIBRARY is any shared library that
+// exports the runtime's functions (libtov_archive.so, or an older build's tov.x86_64). Prints each
+// build's median time per lookup and the median of its per-round ratios to the first build's.
 #include <dlfcn.h>
 #include <stdio.h>
 #include <time.h>
@@ -32,6 +31,7 @@ struct Build {
   decltype(&tov_archive_access_file) by_name;
   decltype(&tov_archive_access_file_by_hash) by_hash;
   decltype(&tov_archive_access_files_by_hash) batch;
+  decltype(&tov_archive_access_files) names;
   decltype(&tov_archive_hash) hash;  // null in builds older than it
   TovArchiveSet* set;
 };
@@ -53,7 +53,8 @@ constexpr size_t kSlice = 200000;
 
 // One slice of lookups through build, from position *at of the keys.
 void run_slice(const Build& build, const char* mode, const std::vector<std::string>& names,
-               const std::vector<uint64_t>& hashes, size_t* at) {
+               const std::vector<const char*>& texts, const std::vector<uint64_t>& hashes,
+               size_t* at) {
   TovFileInfo info, out[64];
   size_t i = *at;
   volatile uint64_t sink = 0;
@@ -66,7 +67,8 @@ void run_slice(const Build& build, const char* mode, const std::vector<std::stri
   } else {
     for (size_t n = 0; n < kSlice / 64; ++n, i += 64) {
       if (i + 64 > hashes.size()) i = 0;
-      sink = build.batch(build.set, hashes.data() + i, 64, out, 64);
+      sink = strcmp(mode, "names") ? build.batch(build.set, hashes.data() + i, 64, out, 64)
+                                   : build.names(build.set, texts.data() + i, 64, out, 64);
     }
   }
   (void)sink;
@@ -76,8 +78,9 @@ void run_slice(const Build& build, const char* mode, const std::vector<std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 6 || (strcmp(argv[1], "hash") && strcmp(argv[1], "name") && strcmp(argv[1], "batch"))) {
-    fprintf(stderr, "usage: %s hash|name|batch ARCHIVE NAMES ROUNDS LIBRARY...\n", argv[0]);
+  if (argc < 6 || (strcmp(argv[1], "hash") && strcmp(argv[1], "name") && strcmp(argv[1], "batch") &&
+                   strcmp(argv[1], "names"))) {
+    fprintf(stderr, "usage: %s hash|name|batch|names ARCHIVE NAMES ROUNDS LIBRARY...\n", argv[0]);
     return 2;
   }
   const char* mode = argv[1];
@@ -93,6 +96,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::shuffle(names.begin(), names.end(), std::mt19937_64(1));
+  std::vector<const char*> texts;
+  for (const std::string& name : names) texts.push_back(name.c_str());
   int rounds = atoi(argv[4]);
   if (rounds < 1) rounds = 1;
   std::vector<Build> builds;
@@ -103,7 +108,8 @@ int main(int argc, char** argv) {
     if (!library || !find(library, "tov_archive_create", &build.create) ||
         !find(library, "tov_archive_access_file", &build.by_name) ||
         !find(library, "tov_archive_access_file_by_hash", &build.by_hash) ||
-        !find(library, "tov_archive_access_files_by_hash", &build.batch)) {
+        !find(library, "tov_archive_access_files_by_hash", &build.batch) ||
+        !find(library, "tov_archive_access_files", &build.names)) {
       fprintf(stderr, "%s: %s\n", argv[i], library ? "not an archive runtime" : dlerror());
       return 1;
     }
@@ -130,7 +136,7 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < builds.size(); ++k) {
       size_t b = r & 1 ? builds.size() - 1 - k : k;
       double start = now_ns();
-      run_slice(builds[b], mode, names, hashes, &at);
+      run_slice(builds[b], mode, names, texts, hashes, &at);
       if (r >= 0) times[b].push_back((now_ns() - start) / kSlice);
     }
   }
