@@ -73,6 +73,8 @@ TEST_F(Lookup, BatchesCountEveryFoundName) {
   EXPECT_STREQ(out[0].name, "a.bin");
   EXPECT_EQ(out[1].name, nullptr);  // beyond capacity
   EXPECT_EQ(tov_archive_access_files(set_, three, 3, nullptr, 0), 3u);
+  EXPECT_EQ(tov_archive_access_files(set_, three, 3, out, ~0ull), 3u);  // no more than asked
+  EXPECT_STREQ(out[2].name, "maps/d.bin");
   // One name takes a path of its own: found in the second archive.
   EXPECT_EQ(tov_archive_access_files(set_, three + 2, 1, nullptr, 0), 1u);
   struct Record {

@@ -126,9 +126,11 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __res
   // instead of reading them again after every record written.
   const LoadedArchive first_copy = *set->first;
   const LoadedArchive* first = &first_copy;
-  // Records go to next until out_end: none when there is no out.
+  // Records go to next until out_end: none when there is no out. No more
+  // than count can be found, so a capacity beyond it (a caller's "as many
+  // as there are") makes no pointer past the records.
   TovFileInfo* next = out;
-  TovFileInfo* out_end = out ? out + capacity : out;
+  TovFileInfo* out_end = out ? out + (capacity < count ? capacity : count) : out;
   u64 found = 0;
   u64 hashes[kGroup];
   const ArchiveSlot* buckets[kGroup];
