@@ -30,7 +30,7 @@ LoadedArchive* load(const char* path) {
   archive->directories = archive_table_view(nullptr, 0);
   archive->size = size;
   archive->path_text = zu_string_text(&archive->path);
-  archive->entry_limit = 0;
+  archive->entries_end = 0;
   if (size >= sizeof(ArchiveHeader)) {
     // Lookups read the entries and the tables at random: large pages there
     // spare most of their page faults and TLB misses. The file data is left
@@ -52,7 +52,7 @@ LoadedArchive* load(const char* path) {
       archive->names = table(base, size, header->name_table);
       archive->directories = table(base, size, header->directory_table);
       if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
-        archive->entry_limit = size - kArchiveEntriesOffset - (sizeof(ArchiveEntry) - 1);
+        archive->entries_end = size - sizeof(ArchiveEntry) + 1;
     }
   }
   return archive;

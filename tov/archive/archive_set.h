@@ -17,15 +17,13 @@ struct LoadedArchive {
   u64 size;  // bytes mapped: tables that do not fit are left out at load
   // Kept for the lookups, which hand both out or check against them per name.
   const char* path_text;  // zu_string_text(&path)
-  // An entry at offset kArchiveEntriesOffset + o, for every o below this,
-  // lies wholly in the file: size - kArchiveEntriesOffset - 55, or 0 when
-  // no entry can be trusted to (every lookup then misses). Below that
-  // offset is the header: a free slot's value, 0, names no entry, so a
-  // hash of 0, which matches free slots, finds nothing. An archive that
-  // passes verification also has every name and all file data below the
-  // limit itself (two hash tables of 80 bytes or more follow them), so the
-  // lookups hold records to it: one bound for both tests.
-  u64 entry_limit;
+  // An entry at an offset below this lies wholly in the file; 0 when no
+  // entry can be trusted to: then every lookup misses. Otherwise it is
+  // size - sizeof(ArchiveEntry) + 1. An archive that passes verification
+  // also has every name and all file data below it (two hash tables of 80
+  // bytes or more follow them), so the lookups hold records to it: one
+  // bound for both tests.
+  u64 entries_end;
 };
 
 struct TovArchiveSet {

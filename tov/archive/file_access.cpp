@@ -12,7 +12,7 @@ namespace {
 
 inline u64 name_hash(const char* name) { return XXH3_64bits_withSeed(name, strlen(name), 0); }
 
-// The record of an entry whose name or data reaches past entry_limit,
+// The record of an entry whose name or data reaches past entries_end,
 // held inside the file as archive_file_info says (a name or data between
 // there and the end is kept as it is); only an archive that failed or
 // skipped verification holds one. Out of line, but not marked cold: the compiler
@@ -33,13 +33,13 @@ __attribute__((noinline)) void hold_inside(const LoadedArchive* archive, const A
 // of a lookup by hash: the record is copied first, then tested by branches
 // that only a damaged file takes, which the processor predicts and runs
 // past (clamping each field with conditional moves cost about 15% more).
-// The bound is entry_limit, already loaded for the slot's test, not the
+// The bound is entries_end, already loaded for the slot's test, not the
 // file's size (see LoadedArchive).
 inline __attribute__((always_inline)) void file_info(const LoadedArchive* archive,
                                                      const ArchiveEntry* entry,
                                                      TovFileInfo* __restrict out) {
   const u8* base = archive->base;
-  u64 bound = archive->entry_limit;
+  u64 bound = archive->entries_end;
   u64 name = entry->name, data = entry->data, size = entry->size;
   // Added as integers: an offset past the end makes no pointer before it is
   // held inside.
@@ -62,9 +62,9 @@ inline __attribute__((always_inline)) void file_info(const LoadedArchive* archiv
 
 // Whether the name table's slot (null for none) holds an entry, and the
 // entry. The 64-bit hash is trusted (see tov_archive.h): the name text is
-// not compared. A hash of 0, the key of free slots, finds their value 0,
-// which is no entry: games use 0 for "no asset". Tested on the slot, not
-// on the entry's address, so that no test is made twice.
+// not compared. Tested on the slot, not on the entry's address, so that no
+// test is made twice. A hash of 0 is the key of free slots and must not
+// come here: games use it for "no asset".
 inline __attribute__((always_inline)) bool slot_entry(const LoadedArchive* archive,
                                                       const ArchiveSlot* slot,
                                                       const ArchiveEntry** entry) {
@@ -84,13 +84,18 @@ inline __attribute__((always_inline)) bool find_entry(const LoadedArchive* archi
 // entries, as one wave each lets their cache misses overlap.
 constexpr u64 kGroup = 32;
 
-// The bucket of hash in the archive's name table, asked for ahead.
+// Where a batch sends a hash of 0: a bucket without free slots, which it
+// cannot match.
+constexpr ArchiveSlot kNoMatch[4] = {{~0ull, 0}, {~0ull, 0}, {~0ull, 0}, {~0ull, 0}};
+
+// The bucket of hash in the archive's name table, asked for ahead; for a
+// hash of 0, kNoMatch, so that the wave that probes it needs no test.
 const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   const ArchiveTableView* table = &archive->names;
   const ArchiveSlot* bucket = table->slots + archive_table_bucket_by_reciprocal(table, hash) * 4;
   __builtin_prefetch(bucket);
   __builtin_prefetch((const char*)(bucket + 4) - 1);  // buckets are not line-aligned
-  return bucket;
+  return hash ? bucket : kNoMatch;
 }
 
 // Whether one of the set's archives after the first holds hash, and the
@@ -107,6 +112,7 @@ inline bool find_in_others(const TovArchiveSet* set, u64 hash, const LoadedArchi
 // One key: straight down the archives, in a frame small enough that a
 // caller's loop of single lookups keeps several of them in flight.
 inline bool access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 capacity) {
+  if (hash == 0) return false;
   const LoadedArchive* archive = set->first;
   const ArchiveEntry* entry;
   if (!find_entry(archive, hash, &entry) && !find_in_others(set, hash, &archive, &entry))
@@ -152,7 +158,7 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __res
       const ArchiveEntry* entry = entries[i];
       if (entry) {
         if (next < out_end) file_info(first, entry, next++);
-      } else if (find_in_others(set, hashes[i], &archive, &entry)) {
+      } else if (hashes[i] && find_in_others(set, hashes[i], &archive, &entry)) {
         if (next < out_end) file_info(archive, entry, next++);
       } else {
         continue;

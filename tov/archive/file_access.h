@@ -6,11 +6,13 @@
 #include "archive_set.h"
 
 // Whether offset, a slot's or an item's value, names an entry that lies
-// wholly in the file (see LoadedArchive::entry_limit). The answer depends
-// only on the value, not on the entry's bytes, so a loop of lookups need
-// not wait for them.
+// wholly in the file. The answer depends only on the value, not on the
+// entry's bytes, so a loop of lookups need not wait for them. (An offset
+// inside the header, which only an archive that fails verification holds,
+// reads the header as an entry: inside the file, and its record is held
+// inside too.)
 inline bool archive_is_entry(const LoadedArchive* archive, u64 offset) {
-  return offset - kArchiveEntriesOffset < archive->entry_limit;
+  return offset < archive->entries_end;
 }
 
 // The entry at offset, or null when there is none.

@@ -186,8 +186,7 @@ TOV_API void tov_archive_restore_order(TovArchiveSet* set);
 
 /* ---- files by name or hash ---------------------------------------------
  * The first archive of the set that holds the file answers. A hash of 0
- * never finds a file in an archive that the packer wrote or that
- * tov_archive_verify accepts: a game may use it for "no asset". */
+ * never finds a file: a game may use it for "no asset". */
 
 /* Fills out and returns true when an archive holds name; false (out
  * untouched) when none does. */
