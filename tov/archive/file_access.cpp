@@ -63,8 +63,8 @@ inline __attribute__((always_inline)) void file_info(const LoadedArchive* archiv
 // Whether the name table's slot (null for none) holds an entry, and the
 // entry. The 64-bit hash is trusted (see tov_archive.h): the name text is
 // not compared. Tested on the slot, not on the entry's address, so that no
-// test is made twice. A hash of 0 is the key of free slots and must not
-// come here: games use it for "no asset".
+// test is made twice. Callers turn a hash of 0, the key of free slots,
+// away before the probe can find one: games use it for "no asset".
 inline __attribute__((always_inline)) bool slot_entry(const LoadedArchive* archive,
                                                       const ArchiveSlot* slot,
                                                       const ArchiveEntry** entry) {
