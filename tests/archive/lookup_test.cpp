@@ -137,6 +137,27 @@ TEST_F(Lookup, HashZeroIsNoFile) {
   EXPECT_EQ(out[1].name, nullptr);
   u64 zeros[40] = {};  // more than one wave of the batch path
   EXPECT_EQ(tov_archive_access_files_by_hash(set_, zeros, 40, out, 4), 0u);
+  // Not even in an unverified archive whose free slots name its first
+  // entry, in front of the set or behind it.
+  std::string bytes = read_file(first_);
+  u64 table = archive_load<u64>(bytes.data(), 24);
+  u64 slot_count = archive_load<u64>(bytes.data(), table + 8);
+  for (u64 i = 0; i < slot_count; ++i) {
+    u64 at = table + 16 + i * sizeof(ArchiveSlot);
+    if (archive_load<u64>(bytes.data(), at) == 0) memcpy(&bytes[at + 8], &kArchiveEntriesOffset, 8);
+  }
+  std::string damaged = dir_ / "free_slots.tov";
+  write_file(damaged, bytes);
+  for (bool in_front : {true, false}) {
+    const char* paths[] = {in_front ? damaged.c_str() : second_.c_str(),
+                           in_front ? second_.c_str() : damaged.c_str()};
+    TovArchiveSetDesc desc = {paths, 2};
+    TovArchiveSet* set = tov_archive_create(&desc);
+    ASSERT_NE(set, nullptr);
+    EXPECT_FALSE(tov_archive_access_file_by_hash(set, 0, out));
+    EXPECT_EQ(tov_archive_access_files_by_hash(set, zeros, 40, out, 4), 0u);
+    tov_archive_destroy(set);
+  }
 }
 
 // A name table of one bucket (the builder makes ten or more; another tool
