@@ -59,7 +59,7 @@ LoadedArchive* load(const char* path) {
 }
 
 // The set's first archive while it has none: no tables, no entries.
-const LoadedArchive kNoArchive = {
+constexpr LoadedArchive kNoArchive = {
     nullptr, {}, nullptr, archive_table_view(nullptr, 0), archive_table_view(nullptr, 0), 0, "", 0};
 
 void set_first(TovArchiveSet* set) {

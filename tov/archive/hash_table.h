@@ -35,7 +35,7 @@ struct ArchiveFreeTable {
 };
 inline constexpr ArchiveFreeTable kArchiveFreeTable = {{0, 4}, {}};
 
-inline ArchiveTableView archive_table_view(const ArchiveSlot* slots, u64 slot_count) {
+constexpr ArchiveTableView archive_table_view(const ArchiveSlot* slots, u64 slot_count) {
   if (slot_count < 4) return {kArchiveFreeTable.slots, 1, 0};
   // Wraps to 0 for one bucket, which then yields the right remainder 0.
   return {slots, slot_count / 4, ~(unsigned __int128)0 / (slot_count / 4) + 1};
