@@ -174,6 +174,17 @@ ZU_EXPORT bool filesystem_resolve_path(const char* path, char* out, u64 size);
 ZU_EXPORT bool filesystem_same_file(const char* a, const char* b);
 // Nanoseconds since 1970; 0 when the path does not exist.
 ZU_EXPORT u64 filesystem_get_last_modified_time(const char* path);
+// What a file is now: a file put in place over it (a rename) or written
+// again differs from it in at least one field. Links are followed.
+typedef struct ZuFileStamp {
+  u64 device;
+  u64 inode;  // on Windows the file index
+  u64 size;
+  u64 modified;  // nanoseconds since 1970
+} ZuFileStamp;
+// False, with *out zeroed, when path is no regular file.
+ZU_EXPORT bool filesystem_get_stamp(const char* path, ZuFileStamp* out);
+ZU_EXPORT bool filesystem_stamp_equal(const ZuFileStamp* a, const ZuFileStamp* b);
 // The size of a regular file in bytes; 0 when path is none.
 ZU_EXPORT u64 filesystem_get_size(const char* path);
 // Removes a file (not a folder); false when it could not be removed.
@@ -215,6 +226,8 @@ ZU_EXPORT ZuMappedFile* filesystem_mapped_file_create(const char* path);
 // file gives a valid pointer and size 0.
 ZU_EXPORT const void* filesystem_mapped_file_get_memory(ZuMappedFile* mapping, u64* size);
 ZU_EXPORT void filesystem_mapped_file_destroy(ZuMappedFile* mapping);
+// The stamp of the file that was mapped, taken as it was opened.
+ZU_EXPORT const ZuFileStamp* filesystem_mapped_file_get_stamp(const ZuMappedFile* mapping);
 // Asks the system to back bytes [offset, offset + size) of the mapping with
 // large pages where it can (on Linux, transparent huge pages: the bytes are
 // read in and mapped 2 MiB at a time), for fewer page faults and TLB misses
@@ -276,6 +289,9 @@ ZU_EXPORT u64 thread_atomic_increment(ZuAtomic* atomic);
 // Processors this process may run on.
 ZU_EXPORT u32 thread_util_hardware_concurrency(void);
 ZU_EXPORT void threadlocal_sleep(u32 milliseconds);
+// Nanoseconds on a clock that only moves forward (not the time of day);
+// read without a system call where the system allows.
+ZU_EXPORT u64 sys_clock_ns(void);
 
 // ---- process ---------------------------------------------------------------
 // The process's arguments, the program first.

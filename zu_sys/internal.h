@@ -48,19 +48,25 @@ void write_all(int descriptor, const char* text, u64 size);
 // returns the length.
 u32 format_time_stamp(char* out);
 
+// The stamp of a file from what stat or fstat gave.
+struct stat;
+void stamp_from_stat(const struct stat* info, ZuFileStamp* out);
+
 // A read-only file mapping; the system's part is in mapped_file.cpp (and
 // windows/mapped_file.cpp), the rest in mapping.cpp.
 struct ZuMappedFile {
   void* memory;
   u64 size;
+  ZuFileStamp stamp;
 };
 
 // The mapping of an empty file: a valid pointer to nothing (no system maps
 // zero bytes).
 extern const u64 g_empty_mapping;
 
-// A new mapping record for memory (size bytes; g_empty_mapping when 0).
-ZuMappedFile* mapping_make(void* memory, u64 size);
+// A new mapping record for memory (size bytes; g_empty_mapping when 0) of
+// the file with stamp.
+ZuMappedFile* mapping_make(void* memory, u64 size, const ZuFileStamp* stamp);
 
 // Clamps [*offset, *offset + *size) to the mapping; false when nothing of it
 // is left.

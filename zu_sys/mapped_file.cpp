@@ -25,7 +25,9 @@ ZuMappedFile* filesystem_mapped_file_create(const char* path) {
     }
   }
   close(descriptor);  // the mapping keeps the file
-  return mapping_make(memory, size);
+  ZuFileStamp stamp;
+  stamp_from_stat(&info, &stamp);
+  return mapping_make(memory, size, &stamp);
 }
 
 void filesystem_mapped_file_destroy(ZuMappedFile* mapping) {

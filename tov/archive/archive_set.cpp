@@ -3,81 +3,51 @@
 
 namespace {
 
-// The slots of the table at offset, when the whole table lies in the file.
-// The check is two comparisons, so a truncated file cannot send a probe out
-// of its mapping; the rest of the archive is trusted (see verification).
-ArchiveTableView table(const u8* base, u64 size, u64 offset) {
-  if (offset > size || size - offset < sizeof(ArchiveHashTable))
-    return archive_table_view(nullptr, 0);
-  const ArchiveHashTable* header = (const ArchiveHashTable*)(base + offset);
-  u64 room = (size - offset - sizeof(ArchiveHashTable)) / sizeof(ArchiveSlot);
-  if (header->slot_count > room || header->slot_count > 0xFFFFFFFFull)
-    return archive_table_view(nullptr, 0);
-  return archive_table_view((const ArchiveSlot*)(header + 1), header->slot_count);
+void unload_with_overlay(LoadedArchive* archive) {
+  if (archive->overlay) archive_unload(archive->overlay);
+  archive_unload(archive);
 }
 
-LoadedArchive* load(const char* path) {
-  ZuMappedFile* mapping = filesystem_mapped_file_create(path);
-  if (!mapping) return nullptr;
-  u64 size;
-  const u8* base = (const u8*)filesystem_mapped_file_get_memory(mapping, &size);
-  LoadedArchive* archive = (LoadedArchive*)sys_malloc(sizeof(LoadedArchive));
-  archive->mapping = mapping;
-  zu_string_init(&archive->path, path);
-  archive->base = base;
-  // A file too short for its header has no tables: every lookup misses.
-  archive->names = archive_table_view(nullptr, 0);
-  archive->directories = archive_table_view(nullptr, 0);
-  archive->size = size;
-  archive->path_text = zu_string_text(&archive->path);
-  archive->entries_end = 0;
-  if (size >= sizeof(ArchiveHeader)) {
-    // Lookups read the entries and the tables at random: large pages there
-    // spare most of their page faults and TLB misses. The file data is left
-    // to the system's read-ahead, as a game may read little of it. Advised
-    // before any of those bytes is read, the last one included: a piece of
-    // the mapping touched in small pages stays small.
-    filesystem_mapped_file_prefer_large_pages(mapping, 0, sizeof(ArchiveHeader));
-    const ArchiveHeader* header = (const ArchiveHeader*)base;
-    u64 data_start = size;  // the entries end where the first file's data begins
-    if (size >= sizeof(ArchiveHeader) + sizeof(ArchiveEntry))
-      data_start = ((const ArchiveEntry*)(header + 1))->data;
-    filesystem_mapped_file_prefer_large_pages(mapping, 0, data_start);
-    filesystem_mapped_file_prefer_large_pages(mapping, header->name_table, size);
-    // A file built by the packer ends in a 0 byte (the high byte of the last
-    // slot of its directory table). One that does not is left without tables;
-    // one that does guarantees that every name inside it ends inside it, so
-    // the lookups need no scan to hand out a name.
-    if (base[size - 1] == 0) {
-      archive->names = table(base, size, header->name_table);
-      archive->directories = table(base, size, header->directory_table);
-      if (size >= kArchiveEntriesOffset + sizeof(ArchiveEntry))
-        archive->entries_end = size - sizeof(ArchiveEntry) + 1;
-    }
-  }
-  return archive;
-}
-
-// The set's first archive while it has none: no tables, no entries.
-constexpr LoadedArchive kNoArchive = {
-    nullptr, {}, nullptr, archive_table_view(nullptr, 0), archive_table_view(nullptr, 0), 0, "", 0};
-
-void set_first(TovArchiveSet* set) {
-  set->first = set->archives.count ? set->archives.data[0] : &kNoArchive;
-}
-
-void unload(LoadedArchive* archive) {
-  filesystem_mapped_file_destroy(archive->mapping);
-  zu_string_destroy(&archive->path);
-  sys_free(archive);
-}
+// The calls below change the set with nobody else using it, so the view
+// they replace goes at once.
+void publish(TovArchiveSet* set) { sys_free(archive_set_publish(set)); }
 
 }  // namespace
+
+ArchiveView* archive_view_build(LoadedArchive* const* archives, u32 count) {
+  u32 expanded = count;
+  for (u32 i = 0; i < count; ++i) expanded += archives[i]->overlay ? 1 : 0;
+  u64 bytes = sizeof(ArchiveView) + (expanded ? expanded - 1 : 0) * sizeof(LoadedArchive*);
+  ArchiveView* view = (ArchiveView*)sys_malloc(bytes);
+  memset((void*)view, 0, bytes);
+  for (u32 i = 0; i < count; ++i) {
+    if (archives[i]->overlay) view->archives[view->count++] = archives[i]->overlay;
+    view->archives[view->count++] = archives[i];
+  }
+  for (u32 i = 0; i < view->count; ++i) view->any_hides |= view->archives[i]->hides;
+  if (view->count) {
+    memcpy((void*)&view->first, (const void*)view->archives[0], sizeof(LoadedArchive));
+  } else {
+    // Holds nothing: no tables, no entries.
+    view->first.names = archive_table_view(nullptr, 0);
+    view->first.directories = archive_table_view(nullptr, 0);
+    view->first.hidden = archive_table_view(nullptr, 0);
+    view->first.path_text = "";
+  }
+  return view;
+}
+
+ArchiveView* archive_set_publish(TovArchiveSet* set) {
+  ArchiveView* view = archive_view_build(set->archives.data, set->archives.count);
+  ArchiveView* old = (ArchiveView*)set->view;
+  __atomic_store_n(&set->view, view, __ATOMIC_RELEASE);
+  return old;
+}
 
 TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc) {
   TovArchiveSet* set = (TovArchiveSet*)sys_malloc(sizeof(TovArchiveSet));
   memset((void*)set, 0, sizeof(*set));
-  set_first(set);
+  publish(set);
   if (!tov_archive_add_archives(set, desc->paths, desc->count, TOV_ARCHIVE_END)) {
     tov_archive_destroy(set);
     return nullptr;
@@ -87,9 +57,13 @@ TovArchiveSet* tov_archive_create(const TovArchiveSetDesc* desc) {
 
 void tov_archive_destroy(TovArchiveSet* set) {
   if (!set) return;
-  for (u32 i = 0; i < set->archives.count; ++i) unload(set->archives.data[i]);
+  for (u32 i = 0; i < set->archives.count; ++i) unload_with_overlay(set->archives.data[i]);
+  tov_archive_release(set, ~0ull);
+  sys_free((void*)set->view);
   zu_array_destroy(&set->archives);
   zu_array_destroy(&set->saved_order);
+  zu_array_destroy(&set->retired);
+  zu_array_destroy(&set->changes);
   sys_free(set);
 }
 
@@ -98,9 +72,9 @@ bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 
   if (count == 0) return true;
   LoadedArchive** loaded = (LoadedArchive**)sys_malloc(count * sizeof(LoadedArchive*));
   for (u64 i = 0; i < count; ++i) {
-    loaded[i] = load(paths[i]);
+    loaded[i] = archive_load(paths[i]);
     if (!loaded[i]) {
-      for (u64 k = 0; k < i; ++k) unload(loaded[k]);
+      for (u64 k = 0; k < i; ++k) unload_with_overlay(loaded[k]);
       sys_free(loaded);
       return false;
     }
@@ -108,7 +82,7 @@ bool tov_archive_add_archives(TovArchiveSet* set, const char* const* paths, u64 
   if (position == TOV_ARCHIVE_END || position > set->archives.count) position = set->archives.count;
   for (u64 i = 0; i < count; ++i) zu_array_insert(&set->archives, position + i, loaded[i]);
   sys_free(loaded);
-  set_first(set);
+  publish(set);
   return true;
 }
 
@@ -117,14 +91,14 @@ bool tov_archive_remove_archives(TovArchiveSet* set, const char* const* paths, u
     for (u32 i = 0; i < set->archives.count;) {
       LoadedArchive* archive = set->archives.data[i];
       if (zu_string_equal_text(&archive->path, paths[p])) {
-        unload(archive);
+        unload_with_overlay(archive);
         zu_array_remove(&set->archives, i);
       } else {
         ++i;
       }
     }
   }
-  set_first(set);
+  publish(set);
   return false;
 }
 
@@ -152,12 +126,13 @@ void tov_archive_restore_order(TovArchiveSet* set) {
       break;
     }
   }
-  set_first(set);
+  publish(set);
 }
 
 bool tov_archive_describe(const TovArchiveSet* set, u64 index, TovArchiveInfo* out) {
-  if (index >= set->archives.count) return false;
-  const LoadedArchive* archive = set->archives.data[index];
+  const ArchiveView* view = archive_set_view(set);
+  if (index >= view->count) return false;
+  const LoadedArchive* archive = view->archives[index];
   *out = {archive->path_text, 0, 0, 0, 0};
   if (archive->size < sizeof(ArchiveHeader)) return true;
   const ArchiveHeader* header = archive_header(archive);

@@ -53,7 +53,7 @@ ItemList directory_list(const LoadedArchive* archive, u64 block, u64 type) {
 }
 
 struct Listing {
-  const TovArchiveSet* set;
+  const ArchiveView* view;
   u64 directory_count;
   const u8* marks;  // wanted types
   u64 type_limit;
@@ -67,13 +67,13 @@ struct Listing {
 // does not grow with the number of lists already listed or of type codes.
 bool listed_before(const Listing* listing, u32 archive_index, u64 type, u64 directory, u64 hash) {
   const u64* blocks = listing->blocks + (u64)archive_index * listing->directory_count;
-  const LoadedArchive* archive = listing->set->archives.data[archive_index];
+  const LoadedArchive* archive = listing->view->archives[archive_index];
   for (u64 d = 0; d < directory; ++d) {
     ItemList earlier = directory_list(archive, blocks[d], type);
     if (list_holds(&earlier, hash)) return true;
   }
   for (u32 a = 0; a < archive_index; ++a) {
-    const LoadedArchive* before = listing->set->archives.data[a];
+    const LoadedArchive* before = listing->view->archives[a];
     const ArchiveSlot* slot = archive_hash_table_probe(&before->names, hash);
     const ArchiveEntry* entry = slot ? archive_entry_at(before, slot->value) : nullptr;
     if (!entry || entry->type >= listing->type_limit || !listing->marks[entry->type]) continue;
@@ -86,12 +86,23 @@ bool listed_before(const Listing* listing, u32 archive_index, u64 type, u64 dire
   return false;
 }
 
+// Whether an archive before archive_index hides the name with hash.
+bool hidden_before(const ArchiveView* view, u32 archive_index, u64 hash) {
+  for (u32 a = 0; a < archive_index; ++a) {
+    const LoadedArchive* before = view->archives[a];
+    if (before->hides && archive_hash_table_probe(&before->hidden, hash)) return true;
+  }
+  return false;
+}
+
 u64 index_directories(const TovArchiveSet* set, const char* const* directories, u64 directory_count,
                       const u64* types, u64 type_count, TovFileInfo* out, u64 capacity,
                       bool dupes) {
+  // One view for the whole listing, as for a batch of lookups.
+  const ArchiveView* view = archive_set_view(set);
   u64 type_limit = 0;
-  for (u32 a = 0; a < set->archives.count; ++a) {
-    const LoadedArchive* archive = set->archives.data[a];
+  for (u32 a = 0; a < view->count; ++a) {
+    const LoadedArchive* archive = view->archives[a];
     if (archive->size < sizeof(ArchiveHeader)) continue;
     u64 count = archive_header(archive)->type_count;
     if (count > type_limit && count <= kTypeCodes) type_limit = count;
@@ -111,20 +122,20 @@ u64 index_directories(const TovArchiveSet* set, const char* const* directories, 
   // Each directory's block in each archive, found once.
   ZuSmallArray<u64, 128> blocks;
   zu_small_array_init(&blocks);
-  zu_small_array_reserve(&blocks, (u64)set->archives.count * directory_count);
+  zu_small_array_reserve(&blocks, (u64)view->count * directory_count);
   for (u64 d = 0; d < directory_count; ++d) {
     u64 hash = zu_hash_s(directories[d], strlen(directories[d]), 0);
-    for (u32 a = 0; a < set->archives.count; ++a) {
+    for (u32 a = 0; a < view->count; ++a) {
       zu_small_array_data(&blocks)[(u64)a * directory_count + d] =
-          directory_block(set->archives.data[a], hash);
+          directory_block(view->archives[a], hash);
     }
   }
-  Listing listing = {set, directory_count, marks, type_limit, zu_small_array_data(&blocks)};
+  Listing listing = {view, directory_count, marks, type_limit, zu_small_array_data(&blocks)};
 
   u64 result = 0;
   u64 written = 0;
-  for (u32 a = 0; a < set->archives.count; ++a) {
-    const LoadedArchive* archive = set->archives.data[a];
+  for (u32 a = 0; a < view->count; ++a) {
+    const LoadedArchive* archive = view->archives[a];
     if (archive->size < sizeof(ArchiveHeader)) continue;
     u64 archive_types = archive_header(archive)->type_count;
     const u64* archive_blocks = listing.blocks + (u64)a * directory_count;
@@ -136,6 +147,9 @@ u64 index_directories(const TovArchiveSet* set, const char* const* directories, 
           // An item that names no entry is no file: not counted either.
           const ArchiveEntry* entry = archive_entry_at(archive, list.items[i].value);
           if (!entry) continue;
+          // A name an archive before this one hides (a deleted source) is
+          // no file of the set, with dupes or without.
+          if (a && view->any_hides && hidden_before(view, a, list.items[i].key)) continue;
           // Nothing is listed before the first directory of the first archive.
           if (!dupes && (a | d) && listed_before(&listing, a, t, d, list.items[i].key)) continue;
           ++result;

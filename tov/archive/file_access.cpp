@@ -98,24 +98,35 @@ const ArchiveSlot* prefetch_bucket(const LoadedArchive* archive, u64 hash) {
   return hash ? bucket : kNoMatch;
 }
 
-// Whether one of the set's archives after the first holds hash, and the
-// first that does and its entry.
-inline bool find_in_others(const TovArchiveSet* set, u64 hash, const LoadedArchive** archive,
+// Whether archive hides hash from the archives after it. Most archives
+// hide nothing: one test of a flag.
+inline bool hides(const LoadedArchive* archive, u64 hash) {
+  return archive->hides && archive_hash_table_probe(&archive->hidden, hash);
+}
+
+// Whether one of the view's archives after the first holds hash (unless an
+// archive before it hides it), and the first that does and its entry.
+inline bool find_in_others(const ArchiveView* view, u64 hash, const LoadedArchive** archive,
                            const ArchiveEntry** entry) {
-  for (u32 a = 1; a < set->archives.count; ++a) {
-    *archive = set->archives.data[a];
+  for (u32 a = 1; a < view->count; ++a) {
+    *archive = view->archives[a];
     if (find_entry(*archive, hash, entry)) return true;
+    if (hides(*archive, hash)) return false;
   }
   return false;
 }
 
 // One key: straight down the archives, in a frame small enough that a
-// caller's loop of single lookups keeps several of them in flight.
+// caller's loop of single lookups keeps several of them in flight. The
+// view is loaded once, so a reload on another thread shows this lookup the
+// old archives or the new ones, never some of each.
 inline bool access_one(const TovArchiveSet* set, u64 hash, TovFileInfo* out, u64 capacity) {
   if (hash == 0) return false;
-  const LoadedArchive* archive = set->first;
+  const ArchiveView* view = archive_set_view(set);
+  const LoadedArchive* archive = &view->first;
   const ArchiveEntry* entry;
-  if (!find_entry(archive, hash, &entry) && !find_in_others(set, hash, &archive, &entry))
+  if (!find_entry(archive, hash, &entry) &&
+      (hides(archive, hash) || !find_in_others(view, hash, &archive, &entry)))
     return false;
   if (out && capacity) file_info(archive, entry, out);
   return true;
@@ -129,8 +140,10 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __res
            u64 capacity) {
   if (count == 1) return access_one(set, key_of(0), out, capacity) ? 1 : 0;
   // A copy that cannot change: the compiler keeps its fields in registers
-  // instead of reading them again after every record written.
-  const LoadedArchive first_copy = *set->first;
+  // instead of reading them again after every record written. One view
+  // serves the whole batch.
+  const ArchiveView* view = archive_set_view(set);
+  const LoadedArchive first_copy = view->first;
   const LoadedArchive* first = &first_copy;
   // Records go to next until out_end: none when there is no out. No more
   // than count can be found, so a capacity beyond it (a caller's "as many
@@ -158,7 +171,8 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __res
       const ArchiveEntry* entry = entries[i];
       if (entry) {
         if (next < out_end) file_info(first, entry, next++);
-      } else if (hashes[i] && find_in_others(set, hashes[i], &archive, &entry)) {
+      } else if (hashes[i] && !hides(first, hashes[i]) &&
+                 find_in_others(view, hashes[i], &archive, &entry)) {
         if (next < out_end) file_info(archive, entry, next++);
       } else {
         continue;
@@ -170,6 +184,17 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __res
 }
 
 }  // namespace
+
+bool archive_view_find(const ArchiveView* view, u64 hash, const LoadedArchive** archive,
+                       const ArchiveEntry** entry) {
+  if (hash == 0) return false;
+  *archive = &view->first;
+  if (find_entry(*archive, hash, entry)) {
+    *archive = view->archives[0];  // the record itself, not the view's copy
+    return true;
+  }
+  return !hides(*archive, hash) && find_in_others(view, hash, archive, entry);
+}
 
 void archive_file_info(const LoadedArchive* archive, const ArchiveEntry* entry, TovFileInfo* out) {
   file_info(archive, entry, out);

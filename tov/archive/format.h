@@ -28,13 +28,17 @@ struct ArchiveHeader {
   char magic[4];    // "TOV1"
   u32 header_size;  // 48
   u32 version;      // 0x00400000
-  u32 reserved;
+  u32 flags;        // kArchive*: 0 unless packed for development or with deletions
   u64 total_size;
   u64 name_table;       // offset of the name table
   u64 directory_table;  // offset of the directory table
   u64 type_count;       // one more than the highest type code packed
 };
 static_assert(sizeof(ArchiveHeader) == 48, "the header is 48 bytes");
+
+// Header flags. Readers that predate them ignore the field.
+constexpr u32 kArchiveHidesNames = 1;  // holds "all.deleted": names it hides in later archives
+constexpr u32 kArchiveHasOverlay = 2;  // a development archive: "<path>.overlay" may lie over it
 
 // Entry i lies at 48 + 56 * i; that offset is its identity in the tables.
 // Packed: the runtime reads entries at offsets taken from the file, which
@@ -88,6 +92,22 @@ struct __attribute__((packed)) DirectoryTypeHeader {
 
 // Items of the tables and of directory lists: name hash, entry offset.
 typedef ArchiveSlot ArchiveItem;
+
+// The data of the member "all.deleted": the names an archive hides in the
+// archives after it in a set (a deleted source of a development overlay or
+// of a patch), as a hash table whose values are the offsets of the names
+// (NUL-terminated, after the slots) from the start of the member.
+struct __attribute__((packed)) HiddenNames {
+  u64 base;                // the catalogue hash of the archive it was packed over; 0 for none
+  ArchiveHashTable table;  // then the slots, then the names
+};
+// The name of the member, and of the catalogue whose content hash names an
+// archive (an overlay lies only over the archive whose catalogue hash it
+// names in base).
+constexpr char kHiddenNamesMember[] = "all.deleted";
+constexpr char kCatalogueMember[] = "all.fileinfo";
+// A development archive's overlay: this beside the archive's path.
+constexpr char kOverlaySuffix[] = ".overlay";
 
 constexpr u64 kArchiveEntriesOffset = sizeof(ArchiveHeader);
 constexpr u64 kNoItems = ~0ull;

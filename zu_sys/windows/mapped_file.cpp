@@ -5,13 +5,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "../internal.h"
+#include "windows_internal.h"
 
 ZuMappedFile* filesystem_mapped_file_create(const char* path) {
-  int wide_length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-  if (wide_length <= 0) return nullptr;
-  wchar_t* wide = (wchar_t*)sys_malloc((u64)wide_length * sizeof(wchar_t));
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, wide_length);
+  wchar_t* wide = wide_path(path);
+  if (!wide) return nullptr;
   // Others may read, replace or delete the file meanwhile, as on Linux: a
   // rebuild renames a new archive over one a game has mapped.
   HANDLE file =
@@ -20,7 +18,9 @@ ZuMappedFile* filesystem_mapped_file_create(const char* path) {
   sys_free(wide);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   LARGE_INTEGER size;
-  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
+  ZuFileStamp stamp;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
+      !stamp_from_handle(file, &stamp)) {
     CloseHandle(file);
     return nullptr;
   }
@@ -35,7 +35,7 @@ ZuMappedFile* filesystem_mapped_file_create(const char* path) {
     }
   }
   CloseHandle(file);  // and the section the file
-  return mapping_make(memory, (u64)size.QuadPart);
+  return mapping_make(memory, (u64)size.QuadPart, &stamp);
 }
 
 void filesystem_mapped_file_destroy(ZuMappedFile* mapping) {

@@ -32,12 +32,16 @@
  *
  * Lifetime. Every pointer handed out (names, data, string tables, archive
  * paths) points into an archive's mapping or the set and stays valid while
- * that archive stays in the set: until it is removed or the set destroyed.
+ * that archive stays in the set: until it is removed or the set destroyed,
+ * and, for an archive a reload replaced, until the game releases the
+ * generation that handed it out (see "live reloading").
  *
  * Threads. Lookups, listings and descriptions on one set may run on many
  * threads at once while no thread adds, removes or reorders archives or
- * destroys the set; those calls need the set to themselves. Different sets
- * are independent. tov_archive_verify, tov_archive_normalize_name and
+ * destroys the set; those calls need the set to themselves. A reload may
+ * run while other threads look up: each lookup, batch or listing sees the
+ * set as it was before the reload or as it is after, never a mix. Different
+ * sets are independent. tov_archive_verify, tov_archive_normalize_name and
  * tov_archive_name_hash touch nothing shared.
  *
  * Large pages. The system is asked to back an archive's entries and tables
@@ -260,6 +264,73 @@ TOV_API uint64_t tov_archive_index_directories_with_dupes_n(
     const TovArchiveSet* set, const char* const* directories, uint64_t directory_count,
     const uint64_t* types, uint64_t type_count, TovFileInfo* out, uint64_t capacity);
 
+/* ---- live reloading ------------------------------------------------------
+ * A game (or its editor) that keeps running while its archives are built
+ * again calls tov_archive_reload, say once a frame:
+ *
+ *     if (tov_archive_reload(set, 10)) {            // looks at most every 10 ms
+ *       TovArchiveChange changes[64];
+ *       uint64_t n = tov_archive_changes(set, changes, 64);
+ *       for (uint64_t i = 0; i < n && i < 64; ++i)
+ *         reload_asset(changes[i].kind, &changes[i].file);
+ *     }
+ *     ...the frame, using records of this generation and older ones...
+ *     tov_archive_release(set, generation_of_oldest_frame_in_flight);
+ *
+ * An archive is replaced on disk by renaming a new file over it (as tov
+ * writes every output); the reload maps the new file beside the old one and
+ * swaps them in one step, so records handed out before still point at the
+ * old bytes, which stay mapped until released. A file rewritten in place is
+ * outside this: a game must never have an archive overwritten under it.
+ *
+ * Development archives (packed with --tov-overlay) come with an overlay,
+ * "<archive path>.overlay", which holds the files changed since the archive
+ * was packed and hides the files deleted since: every call reads the two as
+ * one archive, and a reload follows the overlay as it is written, replaced
+ * and folded back into the archive. tov_archive_describe lists an overlay
+ * as an archive of its own, just before its archive. */
+
+typedef enum TovChangeKind {
+  TOV_CHANGE_ADDED = 1,   /* the set serves a file of this name now, and did not */
+  TOV_CHANGE_CHANGED = 2, /* other bytes (content hash), size or type */
+  TOV_CHANGE_REMOVED = 3  /* the set serves no file of this name any more */
+} TovChangeKind;
+
+typedef struct TovArchiveChange {
+  uint32_t kind; /* a TovChangeKind */
+  uint32_t reserved;
+  /* Added and changed: the file as the set serves it now. Removed: as the
+   * set served it before, valid until that generation is released. */
+  TovFileInfo file;
+} TovArchiveChange;
+
+/* Looks whether an archive of the set (or a development archive's overlay)
+ * was replaced on disk and, if so, maps the new files, makes them what the
+ * set serves, advances the generation and returns the number of names whose
+ * file changed (0 also when files were replaced by equal ones). A file that
+ * disappeared, or whose replacement cannot be mapped, is kept as it was.
+ * Looks at the disk (one stat per file: the archive and, for a development
+ * archive, its overlay) only when min_interval_ms or more have passed since
+ * its last look; otherwise it reads the clock and returns 0. The names come
+ * from the archives' tables and entries, without reading file data; the
+ * archives' own catalogues ("all.fileinfo", "all.deleted") are not
+ * reported. Only one thread may reload or release, and none may change the
+ * set meanwhile; lookups may run (see Threads). */
+TOV_API uint64_t tov_archive_reload(TovArchiveSet* set, uint32_t min_interval_ms);
+/* The changes of the last reload that changed the set, in name hash order:
+ * writes min(capacity, their number) into out (may be null) and returns
+ * their number. */
+TOV_API uint64_t tov_archive_changes(const TovArchiveSet* set, TovArchiveChange* out,
+                                     uint64_t capacity);
+/* 0 for a new set; each reload that replaced a file adds 1. */
+TOV_API uint64_t tov_archive_generation(const TovArchiveSet* set);
+/* Says that no record handed out while the set was at a generation below
+ * generation is used any more, by any thread, and that no lookup begun then
+ * still runs: the files only those could reach are unmapped.
+ * tov_archive_release(set, tov_archive_generation(set)) keeps only what the
+ * set serves now. A game that never reloads never needs it. */
+TOV_API void tov_archive_release(TovArchiveSet* set, uint64_t generation);
+
 /* ---- describing ---------------------------------------------------------- */
 
 typedef struct TovArchiveInfo {
@@ -270,8 +341,8 @@ typedef struct TovArchiveInfo {
   uint64_t directory_count;
 } TovArchiveInfo;
 
-/* Describes the index-th archive of the set (0 is the first); false when
- * there is no such archive. */
+/* Describes the index-th archive of the set (0 is the first, an overlay
+ * counted as an archive of its own); false when there is no such archive. */
 TOV_API bool tov_archive_describe(const TovArchiveSet* set, uint64_t index, TovArchiveInfo* out);
 
 /* ---- textures ------------------------------------------------------------ */
