@@ -112,8 +112,13 @@ int command_list(Archive* archive, const char* directory, u64 type, bool json) {
 }
 
 int command_info(Archive* archive, bool json) {
-  TovArchiveInfo info;
-  tov_archive_describe(archive->set, 0, &info);
+  // A development archive comes after its overlay: the archive asked for is
+  // the last one described.
+  TovArchiveInfo info, overlay = {};
+  u64 count = 0;
+  while (tov_archive_describe(archive->set, count, &info)) ++count;
+  tov_archive_describe(archive->set, count - 1, &info);
+  if (count > 1) tov_archive_describe(archive->set, 0, &overlay);
   std::map<u16, u64> per_type;
   std::set<std::string> directories = {""};
   for (const TovFileInfo& f : archive->files("", 0)) {
@@ -131,7 +136,12 @@ int command_info(Archive* archive, bool json) {
       printf("%s\"%u\":%llu", first ? "" : ",", (unsigned)type, (unsigned long long)count);
       first = false;
     }
-    printf("},\"directories\":[");
+    printf("}");
+    if (overlay.path)
+      printf(",\"overlay\":{\"path\":%s,\"size\":%llu,\"files\":%llu}",
+             json_text(overlay.path).c_str(), (unsigned long long)overlay.total_size,
+             (unsigned long long)overlay.file_count);
+    printf(",\"directories\":[");
     first = true;
     for (const std::string& d : directories) {
       printf("%s%s", first ? "" : ",", json_text(d).c_str());
@@ -144,6 +154,10 @@ int command_info(Archive* archive, bool json) {
          info.path, (unsigned long long)info.total_size, (unsigned long long)info.file_count,
          (unsigned long long)info.type_count);
   printf("directories  %llu\n", (unsigned long long)info.directory_count);
+  if (overlay.path)
+    printf("overlay      %s (%llu bytes, %llu files: the files changed and deleted since)\n",
+           overlay.path, (unsigned long long)overlay.total_size,
+           (unsigned long long)overlay.file_count);
   for (auto& [type, count] : per_type)
     printf("  type %-5u %llu files\n", (unsigned)type, (unsigned long long)count);
   for (const std::string& d : directories) printf("  %s\n", d.empty() ? "(root)" : d.c_str());
@@ -268,12 +282,17 @@ int main(int argc, char** argv) {
   const char* known[] = {"list", "info", "cat", "extract", "diff"};
   if (std::find(std::begin(known), std::end(known), command) == std::end(known))
     return usage(("unknown command " + command).c_str());
-  // Every other command reads the archive: it is checked first.
+  // Every other command reads the archive, with the overlay of a
+  // development archive: they are checked first.
   for (size_t i = 1; i < args.size() && i <= (command == "diff" ? 2u : 1u); ++i) {
-    std::string message;
-    if (!verify_file(args[i].c_str(), 0, &message)) {
-      fprintf(stderr, "tov-archive: '%s' is damaged: %s\n", args[i].c_str(), message.c_str());
-      return 1;
+    std::string overlay = args[i] + ".overlay";
+    for (const std::string& path : {args[i], overlay}) {
+      std::string message;
+      if (path == overlay && !(filesystem_get_attr(path.c_str()) & ZU_ATTR_EXISTS)) continue;
+      if (!verify_file(path.c_str(), 0, &message)) {
+        fprintf(stderr, "tov-archive: '%s' is damaged: %s\n", path.c_str(), message.c_str());
+        return 1;
+      }
     }
   }
   Archive* archive = nullptr;

@@ -65,9 +65,13 @@ TEST(ArchiveReload, ReplacedArchiveKeepsOldRecordsUntilReleased) {
 
   // Replaced by the same files: a new generation, no name changed. A file
   // that disappears leaves the set as it was.
+  TovFileInfo d_of_1 = archive.file("d.bin");
   replace_archive(path, {{"a.bin", "new a!", 2}, {"c.bin", "c", 2}, {"d.bin", "d", 13}});
   EXPECT_EQ(tov_archive_reload(set, 0), 0u);
   EXPECT_EQ(tov_archive_generation(set), 2u);
+  // Releasing generation 1's predecessors keeps what generation 1 handed out.
+  tov_archive_release(set, 1);
+  EXPECT_EQ(std::string((const char*)d_of_1.data, d_of_1.size), "d");
   ASSERT_EQ(remove(path.c_str()), 0);
   EXPECT_EQ(tov_archive_reload(set, 0), 0u);
   EXPECT_EQ(tov_archive_generation(set), 2u);

@@ -85,13 +85,12 @@ LoadedArchive* map_archive(const char* path) {
   return archive;
 }
 
-// The catalogue hash that names this build of an archive; 0 for none.
-u64 catalogue_hash(const LoadedArchive* archive) {
+}  // namespace
+
+u64 archive_catalogue_hash(const LoadedArchive* archive) {
   const ArchiveEntry* entry = member(archive, kCatalogueMember);
   return entry ? entry->content_hash : 0;
 }
-
-}  // namespace
 
 LoadedArchive* archive_load_overlay(LoadedArchive* archive) {
   ZuString path;
@@ -104,7 +103,7 @@ LoadedArchive* archive_load_overlay(LoadedArchive* archive) {
     if (overlay->flags & kArchiveHidesNames) read_hidden(overlay, &base);
     // Written for another build of the archive (the pack folds the overlay
     // into a new archive, then removes it): not this one's.
-    u64 own = catalogue_hash(archive);
+    u64 own = archive_catalogue_hash(archive);
     if (base != own || own == 0) {
       archive_unload(overlay);
       overlay = nullptr;

@@ -86,6 +86,9 @@ LoadedArchive* archive_load(const char* path);
 // there is none or it lies over another build of the archive. Sets
 // archive->overlay_stamp to what it looked at.
 LoadedArchive* archive_load_overlay(LoadedArchive* archive);
+// The content hash of an archive's catalogue, which names this build of
+// it; 0 when it has none.
+u64 archive_catalogue_hash(const LoadedArchive* archive);
 // Unmaps one file and frees its record (not its overlay).
 void archive_unload(LoadedArchive* archive);
 

@@ -187,7 +187,7 @@ u64 access(const TovArchiveSet* set, u64 count, KeyOf key_of, TovFileInfo* __res
 
 bool archive_view_find(const ArchiveView* view, u64 hash, const LoadedArchive** archive,
                        const ArchiveEntry** entry) {
-  if (hash == 0) return false;
+  if (!hash) return false;  // the key of free slots
   *archive = &view->first;
   if (find_entry(*archive, hash, entry)) {
     *archive = view->archives[0];  // the record itself, not the view's copy

@@ -189,6 +189,35 @@ bool is_block_start(const ZuArray<u64>* starts, u64 offset) {
   return false;
 }
 
+// The names an archive hides ("all.deleted"): its table inside the member,
+// every slot's name inside it too, valid, and hashing to its key.
+bool check_hidden_names(Check* check, const ArchiveEntry& entry) {
+  if (entry.size < sizeof(HiddenNames)) return fault(check, entry.data, "all.deleted too short");
+  HiddenNames hidden = load<HiddenNames>(check, entry.data);
+  u64 slots_at = entry.data + sizeof(HiddenNames);
+  u64 end = entry.data + entry.size;
+  if (hidden.table.slot_count == 0 || hidden.table.slot_count % 4 != 0 ||
+      hidden.table.slot_count > (end - slots_at) / sizeof(ArchiveSlot))
+    return fault(check, entry.data, "all.deleted table out of range");
+  u64 buckets = hidden.table.slot_count / 4, used = 0;
+  for (u64 i = 0; i < hidden.table.slot_count; ++i) {
+    u64 at = slots_at + i * sizeof(ArchiveSlot);
+    ArchiveSlot slot = load<ArchiveSlot>(check, at);
+    if (slot.key == 0) continue;
+    ++used;
+    if (slot.key % buckets != i / 4) return fault(check, at, "hash table item outside its bucket");
+    u64 name_at = entry.data + slot.value;
+    const char* name = (const char*)check->base + name_at;
+    const void* name_end = slot.value < entry.size ? memchr(name, 0, end - name_at) : nullptr;
+    if (!name_end || !archive_name_is_valid(name) ||
+        zu_hash_s(name, (u64)((const char*)name_end - name), 0) != slot.key)
+      return fault(check, at, "all.deleted name out of range or not its key's");
+  }
+  if (used != hidden.table.item_count)
+    return fault(check, entry.data, "hash table item count wrong");
+  return true;
+}
+
 }  // namespace
 
 bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message, u64 message_size) {
@@ -199,6 +228,8 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message, u
   if (memcmp(header.magic, kArchiveMagic, 4) != 0) return fault(&check, 0, "not a TOV1 archive");
   if (header.header_size != sizeof(ArchiveHeader)) return fault(&check, 4, "header size wrong");
   if (header.total_size != size) return fault(&check, 16, "total size differs from the file's");
+  if (header.flags & ~(kArchiveHidesNames | kArchiveHasOverlay))
+    return fault(&check, 12, "header flags unknown");
   if (header.type_count == 0 || header.type_count > 65536)
     return fault(&check, 40, "type count out of range");
   if (!range_ok(&check, header.name_table, sizeof(ArchiveHashTable)))
@@ -214,12 +245,17 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message, u
     return fault(&check, 24, "name table inside the entries");
   check.data_next = check.entries_end;
   bool content = (flags & TOV_VERIFY_CONTENT) != 0;
-  bool catalogue_found = false;
-  u64 catalogue_hash = zu_hash("all.fileinfo", 12);
+  bool catalogue_found = false, hidden_found = false;
+  u64 catalogue_hash = zu_hash(kCatalogueMember, sizeof(kCatalogueMember) - 1);
+  u64 hidden_hash = zu_hash(kHiddenNamesMember, sizeof(kHiddenNamesMember) - 1);
   for (u64 i = 0; i < entry_count; ++i) {
     if (!check_entry(&check, i, header.type_count, content)) return false;
     ArchiveEntry entry =
         load<ArchiveEntry>(&check, kArchiveEntriesOffset + i * sizeof(ArchiveEntry));
+    if (entry.name_hash == hidden_hash && (header.flags & kArchiveHidesNames)) {
+      if (!check_hidden_names(&check, entry)) return false;
+      hidden_found = true;
+    }
     if (entry.name_hash != catalogue_hash) continue;
     catalogue_found = true;
     if (entry.size % sizeof(FileInfoRecord) != 0)
@@ -229,6 +265,8 @@ bool tov_archive_verify(const void* bytes, u64 size, u32 flags, char* message, u
         return fault(&check, entry.data + r * 24, "catalogue records not sorted");
   }
   if (!catalogue_found) return fault(&check, kArchiveEntriesOffset, "no all.fileinfo entry");
+  if ((header.flags & kArchiveHidesNames) && !hidden_found)
+    return fault(&check, 12, "flagged to hide names, but no all.deleted entry");
   if (check.name_next != check.names_end)
     return fault(&check, check.name_next, "names do not end at the name table");
 

@@ -4,6 +4,7 @@
 #include "archive/names.h"
 #include "archive/verify_file.h"
 #include "command_option.h"
+#include "development_pack.h"
 #include "invocations.h"
 #include "log.h"
 #include "pack_writer.h"
@@ -118,11 +119,19 @@ u32 command_pack(CommandContext* context) {
     sys_exit(-1, "Each input file must be identified with a specific TOV_TYPE_*");
   u64 prefix = strlen(context->working_dir) + strlen(context->intermediate_dir);
   const char* out_path = context->outputs[0].path;
+  bool filtering = command_option_is_set(&g_ignore_files_in_archives) ||
+                   command_option_is_set(&g_only_include_files_with_ending);
+  bool development = development_pack_requested();
+  if (development && filtering)
+    sys_exit(-1,
+             "ERROR: --tov-overlay packs a development archive, which is no patch: leave out "
+             "--tov-ignore-files-in-archives and --tov-only-include-files-with-ending");
   // Written beside the archive and renamed over it once whole and on disk:
   // a pack that fails or is killed leaves the last good archive, and a game
-  // that maps it keeps reading it.
-  ZuFile* out = filesystem_file_create(out_path, 1, ZU_FILE_DURABLE);
-  if (!out) sys_exit(-1, "Unable to open '%s' file for writing", out_path);
+  // that maps it keeps reading it. A development pack chooses later what
+  // it writes.
+  ZuFile* out = development ? nullptr : filesystem_file_create(out_path, 1, ZU_FILE_DURABLE);
+  if (!development && !out) sys_exit(-1, "Unable to open '%s' file for writing", out_path);
 
   PackInput* inputs = (PackInput*)sys_malloc(context->input_count * sizeof(PackInput));
   memset((void*)inputs, 0, context->input_count * sizeof(PackInput));
@@ -137,11 +146,16 @@ u32 command_pack(CommandContext* context) {
     inputs[i].type = (u16)type;
   }
   for (u64 i = 0; i < context->input_count; ++i) archive_name_check(inputs[i].name);
+  if (development) {
+    u32 result = development_pack(context, inputs, context->input_count, &catalogue);
+    sys_free(inputs);
+    zu_array_destroy(&catalogue);
+    return result;
+  }
 
   ZuArray<PackInput> included = {};
   ZuArray<FileInfoRecord> packed_catalogue = {};
-  if (command_option_is_set(&g_ignore_files_in_archives) ||
-      command_option_is_set(&g_only_include_files_with_ending)) {
+  if (filtering) {
     command_check_inputs(context);  // not all of them are opened below
     select_filtered(context, inputs, &catalogue, &included, &packed_catalogue);
   } else {

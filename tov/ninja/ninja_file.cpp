@@ -6,6 +6,7 @@
 #include "ninja_text.h"
 #include "regenerate.h"
 #include "remote_rules.h"
+#include "rule_copies.h"
 #include "statements.h"
 
 ZU_COMMAND_OPTION(g_rule_file, 0, "tov-rule-file", "Paths to rule files for build", kOptionMany,
@@ -124,7 +125,7 @@ void copy_rule_files(ZuFile* file, const char* working_dir, const char* intermed
                  base);
     if (!filesystem_copy_file(destination, source, true))
       sys_exit(-1, "ERROR: Couldn't copy build rule file '%s'", source);
-    remote_rules_rewrite(destination);
+    rule_copies_rewrite(destination);
     ninja_write(file, "include ${builddir}");
     ninja_write(file, base);
     ninja_write(file, "\n");

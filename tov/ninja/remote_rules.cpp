@@ -38,9 +38,14 @@ bool expensive(const char* rule) {
          strncmp(rule, "compile_", 8) == 0;
 }
 
-// One line of a rule file, changed as the options ask; rule is the name of
-// the rule block the line is in ("" outside one).
-void rewrite_line(const char* line, u64 length, const char* rule, ZuString* out) {
+}  // namespace
+
+bool remote_rules_requested(void) {
+  return cache_url() || command_option_is_set(&g_tov_launcher) ||
+         command_option_is_set(&g_tov_remote_jobs);
+}
+
+void remote_rules_rewrite_line(const char* line, u64 length, const char* rule, ZuString* out) {
   const char kCommand[] = "  command = ";
   const u64 prefix = sizeof(kCommand) - 1;
   const char* boot = length > prefix && strncmp(line, kCommand, prefix) == 0
@@ -69,8 +74,6 @@ void rewrite_line(const char* line, u64 length, const char* rule, ZuString* out)
     zu_string_add_text(out, "\n  pool = tov_remote");
 }
 
-}  // namespace
-
 void remote_rules_write_variables(ZuFile* file) {
   if (const char* url = cache_url()) {
     for (const char* at = url; *at; ++at)
@@ -96,41 +99,4 @@ void remote_rules_write_variables(ZuFile* file) {
     if (jobs == 0) sys_exit(-1, "ERROR: --tov-remote-jobs must be 1 or more, aborting...");
     ninja_writef(file, "pool tov_remote\n  depth = %llu\n", (unsigned long long)jobs);
   }
-}
-
-void remote_rules_rewrite(const char* path) {
-  if (!cache_url() && !command_option_is_set(&g_tov_launcher) &&
-      !command_option_is_set(&g_tov_remote_jobs))
-    return;
-  ZuFile* file = filesystem_file_create(path, 0, 0);
-  if (!file) sys_exit(-1, "ERROR: Couldn't read the rule file copy '%s'", path);
-  u64 size = filesystem_file_size(file);
-  char* text = (char*)sys_malloc(size + 1);
-  bool ok = filesystem_file_read(file, text, size) == size;
-  filesystem_file_destroy(file);
-  text[size] = 0;
-  ZuString out;
-  zu_string_init_empty(&out);
-  char rule[256] = "";
-  for (u64 at = 0; ok && at < size;) {
-    const char* line = text + at;
-    const char* end = (const char*)memchr(line, '\n', size - at);
-    u64 length = end ? (u64)(end - line) : size - at;
-    if (length > 5 && strncmp(line, "rule ", 5) == 0) {
-      sys_snprintf(rule, sizeof(rule), "%.*s", (int)(length - 5), line + 5);
-    } else if (length > 0 && line[0] != ' ' && line[0] != '#') {
-      rule[0] = 0;  // a top-level line ends the rule block
-    }
-    rewrite_line(line, length, rule, &out);
-    if (end) zu_string_add_char(&out, '\n');
-    at += length + (end ? 1 : 0);
-  }
-  sys_free(text);
-  file = ok ? filesystem_file_create(path, 1, 0) : nullptr;
-  if (!file ||
-      filesystem_file_write(file, zu_string_text(&out), zu_string_size(&out)) !=
-          zu_string_size(&out) ||
-      !filesystem_file_destroy(file))
-    sys_exit(-1, "ERROR: Couldn't write the rule file copy '%s'", path);
-  zu_string_destroy(&out);
 }
