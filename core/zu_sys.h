@@ -71,6 +71,10 @@ ZU_EXPORT __attribute__((noreturn)) void sys_exit(i32 code, const char* format, 
 typedef void (*ZuExitHandler)(i32 code);
 ZU_EXPORT void sys_set_exit_handler(ZuExitHandler handler);
 ZU_EXPORT i32 sys_printf(const char* format, ...);
+// Writes out what sys_printf holds back: standard output is buffered when
+// it is no terminal, and a long-running process's lines must come as they
+// are printed.
+ZU_EXPORT void sys_flush(void);
 ZU_EXPORT i32 sys_snprintf(char* buffer, u64 size, const char* format, ...);
 // A log line on standard output; log_type names the subsystem.
 ZU_EXPORT i32 sys_printf_logtype(const char* log_type, const char* format, ...);
@@ -292,6 +296,52 @@ ZU_EXPORT void threadlocal_sleep(u32 milliseconds);
 // Nanoseconds on a clock that only moves forward (not the time of day);
 // read without a system call where the system allows.
 ZU_EXPORT u64 sys_clock_ns(void);
+
+// ---- watching folders ------------------------------------------------------
+// Change notification for a set of folders (each without its subfolders):
+// inotify on Linux; ReadDirectoryChangesW is the counterpart for Windows.
+typedef struct ZuWatch ZuWatch;
+#define ZU_WATCH_FOLDER 1u    // the path is a folder (created, moved in or removed)
+#define ZU_WATCH_OVERFLOW 2u  // changes were lost: look at everything again
+#define ZU_WATCH_GONE 4u      // a watched folder itself was removed or moved away
+typedef struct ZuWatchEvent {
+  u32 flags;  // ZU_WATCH_*
+  char path[ZU_PATH_SLOT];  // the folder as added, '/', the name in it
+} ZuWatchEvent;
+ZU_EXPORT ZuWatch* filesystem_watch_create(void);
+ZU_EXPORT void filesystem_watch_destroy(ZuWatch* watch);
+// Watches the files and folders directly in folder: written, created,
+// removed, renamed in or out, their times changed. False when folder is no
+// folder or the system allows no more watches.
+ZU_EXPORT bool filesystem_watch_add(ZuWatch* watch, const char* folder);
+// Waits up to timeout_ms (all bits set: without end) for changes and
+// writes up to capacity of them; returns the number written, 0 when the
+// time ran out, and -1 at once when the process was interrupted
+// (sys_catch_interrupts).
+ZU_EXPORT i64 filesystem_watch_wait(ZuWatch* watch, ZuWatchEvent* events, u64 capacity,
+                                    u32 timeout_ms);
+
+// ---- interrupts and other processes ---------------------------------------
+// From now on Ctrl-C (SIGINT) and SIGTERM do not end the process: they make
+// the waits below return and sys_interrupted true.
+ZU_EXPORT void sys_catch_interrupts(void);
+ZU_EXPORT bool sys_interrupted(void);
+
+typedef struct ZuProcess ZuProcess;
+// Starts argv[0] (looked for on PATH when it holds no '/') with argv, null
+// ended, in folder; its standard output and error go to one pipe that
+// process_process_read reads. Null when it cannot be started.
+ZU_EXPORT ZuProcess* process_process_create(const char* const* argv, const char* folder);
+// What the process wrote: up to size bytes. Returns their number, 0 when it
+// closed its output, -1 when the time ran out and -2 when this process was
+// interrupted.
+ZU_EXPORT i64 process_process_read(ZuProcess* process, char* buffer, u64 size, u32 timeout_ms);
+// Sends the process Ctrl-C's signal.
+ZU_EXPORT void process_process_interrupt(ZuProcess* process);
+// Waits for it to end: its exit status, or 128 + the signal that ended it.
+ZU_EXPORT i32 process_process_wait(ZuProcess* process);
+// Waits for it to end when it has not, and frees the record.
+ZU_EXPORT void process_process_destroy(ZuProcess* process);
 
 // ---- process ---------------------------------------------------------------
 // The process's arguments, the program first.

@@ -14,9 +14,7 @@ ZU_COMMAND_OPTION(g_tov_normalize_names, 0, "tov-normalize-names",
                   "byte outside a-z 0-9 . / _ becomes '_'",
                   kOptionFlag, kOptionNone);
 
-namespace {
-
-bool ignored(const char* path) {
+bool queued_sources_ignored(const char* path) {
   const char* slash = sys_strrchr(path, '/');
   const char* file_name = slash ? slash + 1 : path;
   for (u64 i = 0; i < command_option_count(&g_tov_ignore); ++i) {
@@ -25,6 +23,8 @@ bool ignored(const char* path) {
   }
   return false;
 }
+
+namespace {
 
 // A name's hash first, so names sort by it with the engine's sort.
 struct NameKey {
@@ -68,7 +68,7 @@ void queued_sources_drop_ignored(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* 
   if (!command_option_is_set(&g_tov_ignore)) return;
   u32 kept = 0, listed_kept = 0;
   for (u32 i = 0; i < sources->count; ++i) {
-    if (ignored(sources->data[i].text)) continue;
+    if (queued_sources_ignored(sources->data[i].text)) continue;
     if (i < *listed_count) ++listed_kept;
     if (kept != i) {
       sources->data[kept] = sources->data[i];

@@ -16,6 +16,10 @@ struct PathSlot {
 void queued_sources_drop_ignored(ZuArray<PathSlot>* sources, ZuArray<PathSlot>* names,
                                  u32* listed_count);
 
+// Whether a --tov-ignore pattern matches path (from the working folder, as
+// scanned) or its file name.
+bool queued_sources_ignored(const char* path);
+
 // Whether --tov-normalize-names is given.
 bool queued_names_normalized(void);
 

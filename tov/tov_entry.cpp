@@ -10,6 +10,7 @@
 #include "tov_entry.h"
 #include "help_version.h"
 #include "unknown_options.h"
+#include "watch/watch.h"
 
 ZU_COMMAND_OPTION(g_tov_dir, 0, "tov-dir",
                   "Directory(ies) to process for archive inclusion (use '|' to rename in archive, "
@@ -194,6 +195,7 @@ const char* tov_get_current_build_rule_command(void) {
 u32 tov_begin(void) {
   if (tov_answer_help_or_version()) return 0;
   check_unknown_options();
+  if (watch_requested()) return watch_run();
   if (!command_option_is_set(&g_tov_working_dir)) sys_exit(-1, "No working dir set");
   ZuString working_dir;
   setting(&working_dir, &g_tov_working_dir, true);

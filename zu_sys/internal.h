@@ -48,6 +48,10 @@ void write_all(int descriptor, const char* text, u64 size);
 // returns the length.
 u32 format_time_stamp(char* out);
 
+// The read end of the pipe an interrupt writes to, for waits to poll; -1
+// until sys_catch_interrupts.
+int interrupt_descriptor(void);
+
 // The stamp of a file from what stat or fstat gave.
 struct stat;
 void stamp_from_stat(const struct stat* info, ZuFileStamp* out);

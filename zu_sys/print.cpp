@@ -112,6 +112,8 @@ i32 sys_printf(const char* format, ...) {
   return size;
 }
 
+void sys_flush(void) { fflush(stdout); }
+
 i32 sys_printf_logtype(const char* log_type, const char* format, ...) {
   (void)log_type;  // every log type goes to standard output for now
   va_list args;
