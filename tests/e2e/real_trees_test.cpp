@@ -155,6 +155,7 @@ TEST(E2eRealTrees, TheBuildFollowsTheTree) {
        {"new/four.bin", "sub_folder/three.bin", "sub_folder/two.bin"}},
       {"mv 'assets/Sub Folder/two.bin' 'assets/Sub Folder/deux.bin'",
        {"new/four.bin", "sub_folder/deux.bin", "sub_folder/three.bin"}},
+      {"rm -r assets/new", {"sub_folder/deux.bin", "sub_folder/three.bin"}},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.change);

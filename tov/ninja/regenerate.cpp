@@ -16,17 +16,20 @@ struct Slot {
   char text[ZU_PATH_SLOT];
 };
 
-// A path relative to the working folder, or absolute, as an input.
-void write_input(ZuFile* file, const char* path) {
+// A path relative to the working folder, or absolute, as an input; a
+// folder's is also kept in folders.
+void write_input(ZuFile* file, const char* path, ZuArray<ZuString>* folders = nullptr) {
   ninja_write(file, path[0] == '/' ? " " : " ${wd}");
   u64 length = strlen(path);
   while (length > 1 && path[length - 1] == '/') --length;
   ninja_write_path(file, path, length);
+  if (folders) zu_string_init_text(zu_array_push_zeroed(folders), path, path + length);
 }
 
 // Every folder below folder (given relative to working_dir): the listing
 // with folders, less the one without.
-void write_folders(ZuFile* file, const char* folder, const char* working_dir) {
+void write_folders(ZuFile* file, const char* folder, const char* working_dir,
+                   ZuArray<ZuString>* folders) {
   u64 all = filesystem_list_directory_files(folder, working_dir, true, true, nullptr, 0);
   u64 files = filesystem_list_directory_files(folder, working_dir, true, false, nullptr, 0);
   ZuArray<Slot> everything = {}, plain = {};
@@ -44,7 +47,7 @@ void write_folders(ZuFile* file, const char* folder, const char* working_dir) {
       ++f;
       continue;
     }
-    write_input(file, path);
+    write_input(file, path, folders);
   }
   zu_array_destroy(&everything);
   zu_array_destroy(&plain);
@@ -86,6 +89,7 @@ void write_regenerate_statement(ZuFile* file, const char* working_dir,
   ninja_write(file,
               "\" && \"$boot\" --arg-file \"${od}regenerate.args\"\n  generator = 1\n"
               "  description = REGENERATE build.ninja\n\nbuild build.ninja : tov_regenerate");
+  ZuArray<ZuString> folders = {};
   CommandOption* dirs = command_option_find("tov-dir");
   for (u64 i = 0; dirs && i < command_option_count(dirs->handle); ++i) {
     char folder[ZU_PATH_SLOT];
@@ -93,8 +97,8 @@ void write_regenerate_statement(ZuFile* file, const char* working_dir,
     char* bar = sys_strchr(folder, '|');
     if (bar) *bar = 0;
     sys_strreplace_any(folder, "\\", '/');
-    write_input(file, folder);
-    write_folders(file, folder, working_dir);
+    write_input(file, folder, &folders);
+    write_folders(file, folder, working_dir, &folders);
   }
   const char* listed[] = {"tov-rule-file", "tov-endings"};
   for (const char* name : listed) {
@@ -109,5 +113,13 @@ void write_regenerate_statement(ZuFile* file, const char* working_dir,
       }
     }
   }
+  // A folder deleted since must not stop Ninja: as an output of no inputs
+  // it is out of date when missing, and build.ninja is generated again.
+  for (u32 i = 0; i < folders.count; ++i) {
+    ninja_write(file, "\nbuild");
+    write_input(file, zu_string_text(folders.data + i));
+    ninja_write(file, " : phony");
+  }
   ninja_write(file, "\n");
+  zu_array_destroy(&folders);
 }
