@@ -208,10 +208,13 @@ void parse_variable(NinjaIndex* index, u64 begin, u64 end) {
 void add_keys(NinjaIndex* index) {
   for (u32 s = 0; s < index->statements.count; ++s) {
     const NinjaStatement* statement = index->statements.data + s;
-    for (u32 i = 0; i < statement->input_count; ++i)
-      zu_array_push(
-          &index->by_input,
-          NinjaPathKey{ninja_index_path_hash(index, index->tokens.data[statement->inputs + i]), s});
+    bool pack = ninja_statement_rule_is(index, statement, "tov");
+    for (u32 i = 0; i < statement->input_count; ++i) {
+      u64 hash = ninja_index_path_hash(index, index->tokens.data[statement->inputs + i]);
+      zu_array_push(&index->by_input, NinjaPathKey{hash, s});
+      if (pack && i + 1 < statement->input_count)
+        zu_array_push(&index->pack_members, NinjaPathKey{hash, i});
+    }
     for (u32 o = 0; o < statement->output_count; ++o)
       zu_array_push(
           &index->by_output,
@@ -223,6 +226,7 @@ void add_keys(NinjaIndex* index) {
   }
   zu_sort_array(&index->by_input);
   zu_sort_array(&index->by_output);
+  zu_sort_array(&index->pack_members);
 }
 
 u64 key_hash(const NinjaPathKey* key) { return key->hash; }
@@ -293,6 +297,7 @@ void ninja_index_destroy(NinjaIndex* index) {
   zu_array_destroy(&index->by_input);
   zu_array_destroy(&index->by_output);
   zu_array_destroy(&index->pack_types);
+  zu_array_destroy(&index->pack_members);
   zu_string_destroy(&index->generation_folder);
 }
 

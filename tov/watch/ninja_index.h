@@ -48,6 +48,9 @@ struct NinjaIndex {
   u32 regenerate;                   // build.ninja's own (with --tov-regenerate)
   ZuString generation_folder;       // where generation ran, from the regenerate rule
   ZuArray<u16> pack_types;          // tov_types of the pack, one per input
+  // The archive's members (the pack's inputs but the catalogue) by hash;
+  // statement holds the member's place among the pack's inputs.
+  ZuArray<NinjaPathKey> pack_members;
 };
 
 // Reads and indexes the file at path; false, with why in error, when it

@@ -81,7 +81,6 @@ void watch_manifest_plan(const NinjaIndex* index, const ZuArray<NinjaPathKey>* f
       zu_array_push(&manifest->always, (u8)(taken[s] == 1));
     }
   }
-  zu_array_destroy(&members);
   zu_array_destroy(&queue);
   sys_free(taken);
 }
