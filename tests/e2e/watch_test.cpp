@@ -49,8 +49,11 @@ TEST(E2eWatch, BuildsEachChangeOnceAndSurvivesFailures) {
   tree.write("assets/.a.bin.swp", "a saved");
   ASSERT_EQ(rename(tree.path("assets/.a.bin.swp").c_str(), tree.path("assets/a.bin").c_str()), 0);
   ASSERT_TRUE(wait_builds(2)) << watcher.output();
+  // Only its own step and the overlay: no whole build, no progress lines.
   EXPECT_NE(last_line(watcher.output()).find("assets/a.bin changed: built in"), std::string::npos)
       << watcher.output();
+  EXPECT_EQ(last_line(watcher.output()).find("whole build"), std::string::npos);
+  EXPECT_EQ(watcher.output().find("] COPY"), std::string::npos);
   EXPECT_EQ(OpenedArchive(archive).bytes("a.bin"), "a saved");
 
   tree.write("assets/e.json", "{\"k\": ");
