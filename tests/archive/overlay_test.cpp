@@ -174,4 +174,14 @@ TEST_F(DevelopmentArchive, OverlayCommandTakesOnlyTheFilesGiven) {
   build(tree);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("is up to date"), std::string::npos);
   EXPECT_EQ(read_file(archive_ + ".overlay"), before);
+
+  // Folded when asked: the archive alone holds what the game read.
+  parse_arguments({"--tov-command-out-file", archive_});
+  run_command("fold", (dir_.path() + "/").c_str(), "/", "i/");
+  EXPECT_FALSE(overlay_exists());
+  EXPECT_EQ(reload(game.set).size(), 0u) << "the same files, from one archive now";
+  EXPECT_EQ(game.bytes("f2.bin"), "saved too");
+  EXPECT_EQ(game.bytes("f7.bin"), "back");
+  std::string folded = read_file(archive_);
+  EXPECT_TRUE(tov_archive_verify(folded.data(), folded.size(), TOV_VERIFY_CONTENT, nullptr, 0));
 }

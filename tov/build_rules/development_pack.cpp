@@ -287,6 +287,64 @@ u32 development_pack(CommandContext* context, const PackInput* inputs, u64 count
   return 0;
 }
 
+u32 command_fold(CommandContext* context) {
+  if (context->output_count != 1) sys_exit(-1, "Only one outfile allowed");
+  const char* out_path = context->outputs[0].path;
+  LoadedArchive* full = load_development_archive(out_path);
+  if (!full)
+    sys_exit(-1, "ERROR: '%s' is no development archive (packed with --tov-overlay)", out_path);
+  if (!full->overlay) {
+    sys_printf("'%s' has no overlay to fold\n", out_path);
+    unload(full);
+    return 0;
+  }
+  // The archive's files in its order, as the overlay leaves them, then the
+  // overlay's own; all from the mappings, so the tree need not be built.
+  Plan overlay = {};
+  plan_from_overlay(full->overlay, &overlay);
+  ZuArray<PackInput> inputs = {};
+  ZuArray<FileInfoRecord> records = {};
+  u64 size = 0;
+  const u8* catalogue = member_data(full, kCatalogueMember, &size);
+  ZuArray<FileInfoRecord> known = {};
+  if (catalogue)
+    zu_array_append(&known, (const FileInfoRecord*)catalogue, size / sizeof(FileInfoRecord));
+  u64 entries = ((const ArchiveHashTable*)full->names.slots - 1)->item_count;
+  for (u64 i = 0; i < entries; ++i) {
+    const ArchiveEntry* entry =
+        archive_entry_at(full, kArchiveEntriesOffset + i * sizeof(ArchiveEntry));
+    if (!entry || bookkeeping(entry->name_hash) ||
+        archive_hash_table_probe(&full->overlay->hidden, entry->name_hash) ||
+        entry_of(full->overlay, entry->name_hash))
+      continue;
+    TovFileInfo info;
+    archive_file_info(full, entry, &info);
+    zu_array_push(&inputs, PackInput{nullptr, info.name, info.type, info.data, info.size});
+    const FileInfoRecord* record = zu_binary_search(&known, entry->name_hash);
+    zu_array_push(&records, record ? *record : FileInfoRecord{entry->name_hash, 0, info.checksum});
+  }
+  for (u32 i = 0; i < overlay.files.count; ++i) {
+    zu_array_push(&inputs, overlay.files.data[i].input);
+    zu_array_push(&records, overlay.files.data[i].record);
+  }
+  zu_sort_array(&records);
+  zu_array_push(&inputs, PackInput{nullptr, kCatalogueMember, 2, nullptr, 0});
+  ZuFile* out = filesystem_file_create(out_path, 1, ZU_FILE_DURABLE);
+  if (!out) sys_exit(-1, "Unable to open '%s' file for writing", out_path);
+  pack_write(out, out_path, context, inputs.data, inputs.count, &records, &records,
+             kArchiveHasOverlay);
+  ZuString path;
+  overlay_path_of(out_path, &path);
+  filesystem_remove_file(zu_string_text(&path));
+  zu_string_destroy(&path);
+  zu_array_destroy(&known);
+  zu_array_destroy(&records);
+  zu_array_destroy(&inputs);
+  plan_destroy(&overlay);
+  unload(full);
+  return 0;
+}
+
 u32 command_overlay(CommandContext* context) {
   if (context->output_count != 1) sys_exit(-1, "Only one outfile allowed");
   CommandOption* types = command_option_find("tov-types");

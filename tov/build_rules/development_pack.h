@@ -21,3 +21,8 @@ u32 development_pack(CommandContext* context, const PackInput* inputs, u64 count
 // output, as they are now, without the rest of the build: what a watcher
 // runs after a save.
 u32 command_overlay(CommandContext* context);
+
+// The "fold" command: writes the development archive it names as its
+// output whole again, with its overlay folded in (from the two mappings,
+// without the tree), and removes the overlay: "ninja fold" asks for it.
+u32 command_fold(CommandContext* context);

@@ -57,6 +57,7 @@ void register_builtin_commands(void) {
   tov_register_rule_invocation("tov", command_pack, 0, 0, 1, nullptr, 0);
   tov_register_rule_invocation("fileinfo", command_fileinfo, 0, 0, 1, nullptr, 0);
   tov_register_rule_invocation("overlay", command_overlay, 0, 0, 1, nullptr, 0);
+  tov_register_rule_invocation("fold", command_fold, 0, 0, 0, nullptr, 0);
   tov_register_rule_invocation("cxx", command_cxx, 1, 1, 0, kCxxGroups, 1);
   static const char* const kCheckingInputs[] = {"tov", "fileinfo"};
   for (const char* name : kCheckingInputs)

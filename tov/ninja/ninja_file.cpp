@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Zlib
 #include "ninja_file.h"
 
+#include "build_rules/development_pack.h"
 #include "build_rules/invocations.h"
 #include "command_option.h"
 #include "ninja_text.h"
@@ -203,6 +204,13 @@ void write_ninja_file(const char* const* source_paths, const char* const* archiv
     ninja_write(file, number);
   }
   ninja_write(file, " 2");
+  if (development_pack_requested()) {
+    // "ninja fold" folds the development archive's overlay in, when asked.
+    ninja_write(file,
+                "\n\nrule tov_fold\n  command = \"$boot\" $tov_args --tov-command fold "
+                "--tov-command-out-file $in\n  description = FOLD $in\n\nbuild fold : tov_fold ${fd}");
+    ninja_write_path(file, out_file, strlen(out_file));
+  }
   write_regenerate_statement(file, working_dir, intermediate_dir);
   ninja_write(file, "\n\ndefault ${fd}");
   ninja_write_path(file, out_file, strlen(out_file));
