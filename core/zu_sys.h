@@ -188,6 +188,9 @@ typedef struct ZuFileStamp {
 } ZuFileStamp;
 // False, with *out zeroed, when path is no regular file.
 ZU_EXPORT bool filesystem_get_stamp(const char* path, ZuFileStamp* out);
+// The same for a folder: it changes when a file in it is created, renamed
+// or removed (by the clock's ticks: two changes in one tick may give one).
+ZU_EXPORT bool filesystem_get_folder_stamp(const char* path, ZuFileStamp* out);
 ZU_EXPORT bool filesystem_stamp_equal(const ZuFileStamp* a, const ZuFileStamp* b);
 // The size of a regular file in bytes; 0 when path is none.
 ZU_EXPORT u64 filesystem_get_size(const char* path);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Zlib
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -76,4 +77,12 @@ TEST(ArchiveReload, ReplacedArchiveKeepsOldRecordsUntilReleased) {
   EXPECT_EQ(tov_archive_reload(set, 0), 0u);
   EXPECT_EQ(tov_archive_generation(set), 2u);
   EXPECT_EQ(archive.bytes("d.bin"), "d");
+
+  // Once its folder has been quiet for a second, a reload looks at the
+  // folder alone; an archive put in place changes the folder.
+  usleep(1100000);
+  EXPECT_EQ(tov_archive_reload(set, 0), 0u);
+  replace_archive(path, {{"d.bin", "dd", 2}});
+  EXPECT_EQ(tov_archive_reload(set, 0), 3u);  // a and c removed, d changed
+  EXPECT_EQ(archive.bytes("d.bin"), "dd");
 }

@@ -118,3 +118,22 @@ TEST(E2eWatch, AReaderKeepsItsRecordsUntilItReleasesThem) {
             "before: old bytes\nready\nadded added.bin 5\nchanged held.bin 17\n"
             "removed gone.bin 12\nheld: old bytes\nnow: new bytes, longer\n");
 }
+
+// A tree scanned from its top holds the build's own folders, which the
+// watcher leaves alone: the build's writes there wake no build.
+TEST(E2eWatch, NeverWatchesTheFoldersTheBuildWrites) {
+  E2eTree tree;
+  tree.write("a.bin", "a");
+  tree.write("sub/b.bin", "b");
+  tree.build("top.tov", {"--tov-dir", "./", "--tov-ignore", "./out/*", "--tov-out-dir", "out",
+                         "--tov-overlay", "--tov-regenerate"});
+  BackgroundProcess watcher(shell_quote(host_path()) + " --tov-watch out", tree.root());
+  ASSERT_TRUE(watcher.wait_for(": built in ")) << watcher.output();
+  EXPECT_NE(watcher.output().find("tov watch: 2 folders"), std::string::npos) << watcher.output();
+  tree.write("a.bin", "a2");
+  ASSERT_TRUE(watcher.wait_for(": built in ", 2)) << watcher.output();
+  usleep(1500000);
+  EXPECT_EQ(builds(watcher.output()), 2) << watcher.output();
+  EXPECT_EQ(OpenedArchive(tree.path("out/top.tov")).bytes("a.bin"), "a2");
+  EXPECT_EQ(watcher.interrupt(), 0);
+}

@@ -63,6 +63,8 @@ void tov_archive_destroy(TovArchiveSet* set) {
   zu_array_destroy(&set->archives);
   zu_array_destroy(&set->saved_order);
   zu_array_destroy(&set->retired);
+  for (u32 i = 0; i < set->folders.count; ++i) zu_string_destroy(&set->folders.data[i].path);
+  zu_array_destroy(&set->folders);
   zu_array_destroy(&set->changes);
   sys_free(set);
 }

@@ -61,12 +61,21 @@ struct RetiredPiece {
   LoadedArchive* archive;
 };
 
+// A folder that holds archives of the set, as a reload last saw it.
+struct WatchedFolder {
+  ZuString path;
+  ZuFileStamp stamp;
+  u64 changed_at;  // sys_clock_ns when its stamp last changed; 0 once settled
+  u64 looked_at;   // sys_clock_ns of the reload that last looked at it
+};
+
 struct TovArchiveSet {
   const ArchiveView* view;           // read by lookups with acquire, replaced whole
   ZuArray<LoadedArchive*> archives;  // as added (no overlays), highest precedence first
   ZuArray<ZuString> saved_order;
   u64 generation;  // reloads that changed the view
   u64 checked_at;  // sys_clock_ns of the last look at the disk; 0: never
+  ZuArray<WatchedFolder> folders;  // of the archives, for a reload's first look
   ZuArray<RetiredPiece> retired;
   ZuArray<TovArchiveChange> changes;  // of the last reload that changed the view
 };

@@ -94,6 +94,46 @@ void diff(const ArchiveView* before, const ArchiveView* after, ZuArray<u64>* has
   }
 }
 
+// A folder's stamp changes when a file in it is created, renamed or
+// removed, and a replaced archive is renamed into place: while a folder's
+// stamp stays, its archives need no look. Stamps are in clock ticks, so a
+// change in the tick of the last look leaves the stamp as it was: for a
+// second after a change the archives are looked at anyway.
+constexpr u64 kSettleNs = 1000000000ull;
+
+// Whether the archives in the folder of path may have been replaced since
+// the last look.
+bool folder_changed(TovArchiveSet* set, const char* path, u64 now) {
+  const char* slash = strrchr(path, '/');  // the runtime carries no text functions
+  ZuString folder;
+  if (!slash)
+    zu_string_init(&folder, ".");
+  else
+    zu_string_init_text(&folder, path, slash == path ? slash + 1 : slash);
+  WatchedFolder* watched = nullptr;
+  for (u32 i = 0; i < set->folders.count && !watched; ++i)
+    if (zu_string_equal(&set->folders.data[i].path, &folder)) watched = set->folders.data + i;
+  if (watched && watched->looked_at == now) {  // a second archive of the folder
+    zu_string_destroy(&folder);
+    return watched->changed_at != 0 || !watched->stamp.inode;
+  }
+  ZuFileStamp stamp;
+  bool seen = filesystem_get_folder_stamp(zu_string_text(&folder), &stamp);
+  if (!watched) {
+    watched = zu_array_push_zeroed(&set->folders);
+    zu_string_init_copy(&watched->path, &folder);
+    watched->changed_at = now;  // never looked at: the archives are
+  } else if (!filesystem_stamp_equal(&stamp, &watched->stamp)) {
+    watched->changed_at = now;
+  } else if (watched->changed_at && now - watched->changed_at >= kSettleNs) {
+    watched->changed_at = 0;
+  }
+  watched->stamp = stamp;  // zero when unseen: looked at every time
+  watched->looked_at = now;
+  zu_string_destroy(&folder);
+  return !seen || watched->changed_at != 0;
+}
+
 void retire(TovArchiveSet* set, ArchiveView* view, LoadedArchive* archive) {
   zu_array_push(&set->retired, RetiredPiece{set->generation, view, archive});
 }
@@ -105,7 +145,9 @@ u64 tov_archive_reload(TovArchiveSet* set, u32 min_interval_ms) {
   if (set->checked_at && now - set->checked_at < (u64)min_interval_ms * 1000000u) return 0;
   set->checked_at = now;
   ZuArray<Replacement> replacements = {};
-  for (u32 i = 0; i < set->archives.count; ++i) look_at(set->archives.data + i, &replacements);
+  for (u32 i = 0; i < set->archives.count; ++i)
+    if (folder_changed(set, set->archives.data[i]->path_text, now))
+      look_at(set->archives.data + i, &replacements);
   if (replacements.count == 0) return 0;
 
   // The names any replaced file held or hid are the ones that may differ.

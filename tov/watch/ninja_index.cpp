@@ -308,9 +308,48 @@ const char* ninja_index_variable(const NinjaIndex* index, const char* name) {
   return "";
 }
 
+void ninja_canonical(ZuString* path) {
+  // The components kept so far, as (start, length) in the result.
+  const char* text = zu_string_text(path);
+  u64 length = zu_string_size(path);
+  bool absolute = length > 0 && text[0] == '/';
+  bool folder = length > 0 && text[length - 1] == '/';
+  ZuArray<u64> starts = {}, lengths = {};
+  for (u64 at = 0; at < length;) {
+    u64 end = at;
+    while (end < length && text[end] != '/') ++end;
+    u64 size = end - at;
+    if (size == 0 || (size == 1 && text[at] == '.')) {
+      // an empty or "." component
+    } else if (size == 2 && text[at] == '.' && text[at + 1] == '.' && starts.count &&
+               !(lengths.data[lengths.count - 1] == 2 &&
+                 text[starts.data[starts.count - 1]] == '.')) {
+      --starts.count;
+      --lengths.count;
+    } else {
+      zu_array_push(&starts, at);
+      zu_array_push(&lengths, size);
+    }
+    at = end + 1;
+  }
+  ZuString out;
+  zu_string_init(&out, absolute ? "/" : "");
+  for (u32 i = 0; i < starts.count; ++i) {
+    if (i) zu_string_add_char(&out, '/');
+    zu_string_add_range(&out, text + starts.data[i], text + starts.data[i] + lengths.data[i]);
+  }
+  if (folder && starts.count) zu_string_add_char(&out, '/');
+  if (zu_string_size(&out) == 0) zu_string_add_char(&out, '.');
+  zu_string_destroy(path);
+  *path = out;
+  zu_array_destroy(&starts);
+  zu_array_destroy(&lengths);
+}
+
 void ninja_index_path(const NinjaIndex* index, NinjaToken token, ZuString* out) {
   zu_string_init_empty(out);
   expand(index, index->text.data, token.begin, token.end, out);
+  ninja_canonical(out);
 }
 
 u64 ninja_index_path_hash(const NinjaIndex* index, NinjaToken token) {

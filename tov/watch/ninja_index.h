@@ -60,7 +60,12 @@ void ninja_index_destroy(NinjaIndex* index);
 
 // A top-level variable's value ("" when it has none).
 const char* ninja_index_variable(const NinjaIndex* index, const char* name);
-// The path a token names, its variables expanded and escapes undone.
+// A path as Ninja names files: "." and empty components dropped, "x/.."
+// taken out (Ninja reports outputs, and the watcher builds event paths, in
+// this form). A final '/' stays.
+void ninja_canonical(ZuString* path);
+// The path a token names, its variables expanded, escapes undone, made
+// canonical.
 void ninja_index_path(const NinjaIndex* index, NinjaToken token, ZuString* out);
 u64 ninja_index_path_hash(const NinjaIndex* index, NinjaToken token);
 // The statements that read (or write) the path with hash, as [first, last).

@@ -147,7 +147,8 @@ void add_excluded(WatchedTree* tree, const char* folder) {
   if (!folder[0]) return;
   ZuString* text = zu_array_push_zeroed(&tree->excluded);
   zu_string_init(text, folder);
-  if (!sys_strend(folder, "/")) zu_string_add_char(text, '/');
+  ninja_canonical(text);
+  if (!sys_strend(zu_string_text(text), "/")) zu_string_add_char(text, '/');
 }
 
 }  // namespace
@@ -155,6 +156,7 @@ void add_excluded(WatchedTree* tree, const char* folder) {
 bool watched_tree_create(WatchedTree* tree, const NinjaIndex* index, ZuString* error) {
   memset((void*)tree, 0, sizeof(*tree));
   zu_string_init(&tree->working_dir, ninja_index_variable(index, "wd"));
+  ninja_canonical(&tree->working_dir);
   tree->watch = filesystem_watch_create();
   if (!tree->watch) {
     zu_string_init(error, "the system gives no change notification");

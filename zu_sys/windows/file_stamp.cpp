@@ -27,16 +27,31 @@ bool stamp_from_handle(void* file, ZuFileStamp* out) {
   return true;
 }
 
-bool filesystem_get_stamp(const char* path, ZuFileStamp* out) {
+namespace {
+
+// Folders open only with backup semantics; the attributes tell the two
+// apart.
+bool stamp_of(const char* path, bool folder, ZuFileStamp* out) {
   memset(out, 0, sizeof(*out));
   wchar_t* wide = wide_path(path);
   if (!wide) return false;
   HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   sys_free(wide);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = GetFileType(file) == FILE_TYPE_DISK && stamp_from_handle(file, out);
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+            ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder &&
+            stamp_from_handle(file, out);
   CloseHandle(file);
   if (!ok) memset(out, 0, sizeof(*out));
   return ok;
+}
+
+}  // namespace
+
+bool filesystem_get_stamp(const char* path, ZuFileStamp* out) { return stamp_of(path, false, out); }
+
+bool filesystem_get_folder_stamp(const char* path, ZuFileStamp* out) {
+  return stamp_of(path, true, out);
 }
