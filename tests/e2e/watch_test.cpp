@@ -23,8 +23,9 @@ std::string last_line(const std::string& output) {
 }  // namespace
 
 // A day of edits against a running watcher: saves by rename, a step that
-// fails and is mended, a new folder, a deleted file, a burst of hundreds of
-// files (one build), an ignored file (none), and Ctrl-C.
+// fails and is mended, a new folder, a deleted file, a folder deleted and
+// made again, a burst of hundreds of files (one build), an ignored file
+// (none), and Ctrl-C.
 TEST(E2eWatch, BuildsEachChangeOnceAndSurvivesFailures) {
   E2eTree tree;
   tree.write("assets/a.bin", "a");
@@ -74,15 +75,23 @@ TEST(E2eWatch, BuildsEachChangeOnceAndSurvivesFailures) {
   TovFileInfo info;
   EXPECT_FALSE(tov_archive_access_file(OpenedArchive(archive).set, "b.bin", &info));
 
+  // A folder deleted, then made again: both followed.
+  ASSERT_EQ(run_shell("rm -r assets/sub", tree.root()).status, 0);
+  ASSERT_TRUE(wait_builds(7)) << watcher.output();
+  EXPECT_FALSE(tov_archive_access_file(OpenedArchive(archive).set, "sub/c.bin", &info));
+  tree.write("assets/sub/c.bin", "c again");
+  ASSERT_TRUE(wait_builds(8)) << watcher.output();
+  EXPECT_EQ(OpenedArchive(archive).bytes("sub/c.bin"), "c again");
+
   for (int i = 0; i < 400; ++i)
     tree.write("assets/burst/f" + std::to_string(i) + ".bin", std::to_string(i));
-  ASSERT_TRUE(wait_builds(7)) << watcher.output();
+  ASSERT_TRUE(wait_builds(9)) << watcher.output();
   EXPECT_NE(last_line(watcher.output()).find("added"), std::string::npos);
   EXPECT_EQ(OpenedArchive(archive).bytes("burst/f399.bin"), "399");
   // Ignored by generation's pattern: nothing to build.
   tree.write("assets/x.swp", "editor state");
   usleep(1500000);
-  EXPECT_EQ(builds(watcher.output()), 7) << watcher.output();
+  EXPECT_EQ(builds(watcher.output()), 9) << watcher.output();
 
   EXPECT_EQ(watcher.interrupt(), 0);
   EXPECT_NE(watcher.output().find("tov watch: stopped"), std::string::npos);
