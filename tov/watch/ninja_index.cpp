@@ -108,13 +108,13 @@ bool token_is(const char* text, NinjaToken token, const char* word) {
   return token.end - token.begin == length && memcmp(text + token.begin, word, length) == 0;
 }
 
-// Parses "build outputs : rule inputs" into a statement; false when the
-// line is none.
-bool parse_statement(NinjaIndex* index, u64 begin, u64 end) {
+// Parses "build outputs : rule inputs", the line [begin, end), into a
+// statement whose text runs to next; false when the line is none.
+bool parse_statement(NinjaIndex* index, u64 begin, u64 end, u64 next) {
   const char* text = index->text.data;
   NinjaStatement statement = {};
   statement.begin = begin;
-  statement.end = end;
+  statement.end = next;
   statement.outputs = index->tokens.count;
   u64 at = begin + 6;  // "build "
   NinjaToken token;
@@ -266,7 +266,7 @@ bool ninja_index_load(NinjaIndex* index, const char* path, ZuString* error) {
     }
     if (end - at > 6 && memcmp(text + at, "build ", 6) == 0) {
       if (index->statements.count == 0) index->header_end = at;
-      block = parse_statement(index, at, next) ? kStatement : kNone;
+      block = parse_statement(index, at, end, next) ? kStatement : kNone;
     } else if (end - at > 5 && memcmp(text + at, "rule ", 5) == 0) {
       block =
           end - at == 19 && memcmp(text + at + 5, "tov_regenerate", 14) == 0 ? kRegenerate : kRule;
