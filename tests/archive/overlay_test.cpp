@@ -185,3 +185,42 @@ TEST_F(DevelopmentArchive, OverlayCommandTakesOnlyTheFilesGiven) {
   std::string folded = read_file(archive_);
   EXPECT_TRUE(tov_archive_verify(folded.data(), folded.size(), TOV_VERIFY_CONTENT, nullptr, 0));
 }
+
+// What the development commands refuse, each with its message.
+TEST_F(DevelopmentArchive, MisuseIsRefusedByName) {
+  build({{"a.bin", "a"}});  // a development archive
+  TempDir plain_dir;
+  std::string plain = plain_dir / "plain.tov";
+  build_archive(plain_dir.path(), {{"a.bin", "a", 2}}, plain);
+  std::string wd = dir_.path() + "/";
+  struct Case {
+    const char* command;
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {"overlay",
+       {"--tov-command-in-file", wd + "i/a.bin", "--tov-command-out-file", plain, "--tov-types",
+        "2"},
+       "ERROR: '" + plain +
+           "' is no development archive: build it whole first (ninja, in a "
+           "build generated with --tov-overlay)"},
+      {"overlay",
+       {"--tov-command-in-file", wd + "i/a.bin", "--tov-command-out-file", archive_},
+       "Each input file must be identified with a specific TOV_TYPE_*"},
+      {"fold",
+       {"--tov-command-out-file", plain},
+       "ERROR: '" + plain + "' is no development archive (packed with --tov-overlay)"},
+      {"tov",
+       {"--tov-command-in-file", wd + "i/a.bin", wd + "i/all.fileinfo", "--tov-command-out-file",
+        archive_, "--tov-types", "2", "2", "--tov-overlay", "--tov-ignore-files-in-archives",
+        plain},
+       "ERROR: --tov-overlay packs a development archive, which is no patch: leave out "
+       "--tov-ignore-files-in-archives and --tov-only-include-files-with-ending"},
+  };
+  for (const Case& c : cases) {
+    parse_arguments(c.args);
+    EXPECT_EXIT(run_command(c.command, wd.c_str(), "/", "i/"), testing::ExitedWithCode(255),
+                exit_message(c.message))
+        << c.message;
+  }
+}

@@ -111,3 +111,35 @@ TEST(NinjaFileDeathTest, RenamesGroupsDepfilesRuleFilesFiltersExtraInputsAndAggr
   expect_golden(normalised(text, working_dir), "many.ninja");
   EXPECT_EQ(read_file(dir / "out/tov.ninja"), read_file(source_dir() + "sdk/rules/tov.ninja"));
 }
+
+// A development build: the pack's rule copy takes --tov-overlay and restat,
+// and build.ninja a fold target; nothing else changes.
+TEST(NinjaFile, DevelopmentBuildAddsTheOverlayToThePackOnly) {
+  TestHost host;
+  TempDir dir, sdk;
+  std::string rules = read_file(source_dir() + "sdk/rules/tov.ninja");
+  write_file(sdk / "rules/tov.ninja", rules);
+  const char* sources[] = {"a.bin"};
+  std::string working_dir = dir.path() + "/";
+  std::string sdk_dir = sdk.path() + "/";
+  std::string texts[2], copies[2];
+  for (int overlay = 0; overlay < 2; ++overlay) {
+    std::vector<std::string> args = {"--tov-rule-file", "rules/tov.ninja"};
+    if (overlay) args.push_back("--tov-overlay");
+    parse_arguments(args);
+    write_ninja_file(sources, sources, 1, "x.tov", "i/", working_dir.c_str(), sdk_dir.c_str(),
+                     nullptr, 0);
+    texts[overlay] = read_file(dir / "build.ninja");
+    copies[overlay] = read_file(dir / "tov.ninja");
+  }
+  EXPECT_EQ(copies[0], rules);
+  std::string pack = "--arg-file-shell \"$out_rspfile\"";
+  std::string expected = rules;
+  expected.replace(expected.rfind(pack), pack.size(), pack + " --tov-overlay\n  restat = 1");
+  EXPECT_EQ(copies[1], expected);
+  std::string fold =
+      "\n\nrule tov_fold\n  command = \"$boot\" $tov_args --tov-command fold "
+      "--tov-command-out-file $in\n  description = FOLD $in\n\nbuild fold : tov_fold ${fd}x.tov";
+  ASSERT_NE(texts[1].find(fold), std::string::npos) << texts[1];
+  EXPECT_EQ(texts[1].replace(texts[1].find(fold), fold.size(), ""), texts[0]);
+}
