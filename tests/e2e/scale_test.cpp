@@ -130,6 +130,29 @@ TEST_F(Scale, SecondBuildComesFromTheCache) {
   }
 }
 
+// A development archive with a cache: the pack writes an overlay beside
+// its output, or nothing, so its output is no result to keep. A change
+// made and taken back gives the tree's files, not a kept archive's.
+TEST_F(Scale, DevelopmentPacksPassTheCacheBy) {
+  E2eTree tree;
+  tree.write("assets/a.bin", "one");
+  for (int i = 0; i < 8; ++i) tree.write("assets/f" + std::to_string(i) + ".bin", "f");
+  std::vector<std::string> options = {
+      "--tov-dir",     "assets/",
+      "--tov-out-dir", "out",
+      "--tov-overlay", "--tov-verbose",
+      "--tov-cache",   "file://" + g_services + "/development_cache"};
+  ASSERT_EQ(tree.build("dev.tov", options).status, 0);
+  for (const char* contents : {"two", "one"}) {
+    tree.write("assets/a.bin", contents);
+    tree.age("assets/a.bin", 2);
+    ProcessResult built = tree.ninja();
+    ASSERT_EQ(built.status, 0) << built.out;
+    EXPECT_NE(built.out.find("1 steps without the cache"), std::string::npos) << built.out;
+    EXPECT_EQ(OpenedArchive(tree.path("out/dev.tov")).bytes("a.bin"), contents);
+  }
+}
+
 // A damaged entry, a stopped Redis and a full cache folder each end in a
 // correct build with a warning.
 TEST_F(Scale, ACacheThatFailsIsOnlyAWarning) {
