@@ -187,7 +187,8 @@ void list(Listing* listing, const char* directory, const char* base, bool recurs
   state->path[length] = 0;
   walk(state, folder, length, &visit);
   sys_free(state);
-  qsort_r(listing->offsets, listing->count, sizeof(u64), compare_paths, listing->text);
+  if (listing->count > 1)  // an empty folder has no offsets yet
+    qsort_r(listing->offsets, listing->count, sizeof(u64), compare_paths, listing->text);
 }
 
 // The driver counts first and fills second; the listing of the count call is

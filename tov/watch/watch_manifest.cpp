@@ -56,24 +56,15 @@ void watch_manifest_plan(const NinjaIndex* index, const ZuArray<NinjaPathKey>* f
   }
   for (u32 r = 0; retry && r < retry->count; ++r)
     if (retry->data[r] < count && !taken[retry->data[r]]) taken[retry->data[r]] = 2;
-  // The archive's members and their types, by path hash.
-  ZuArray<NinjaPathKey> members = {};
-  if (index->pack != kNoStatement) {
-    const NinjaStatement* pack = index->statements.data + index->pack;
-    for (u32 i = 0; i + 1 < pack->input_count && i < index->pack_types.count; ++i)
-      zu_array_push(
-          &members,
-          NinjaPathKey{ninja_index_path_hash(index, index->tokens.data[pack->inputs + i]), i});
-    zu_sort_array(&members);
-  }
   for (u32 s = 0; s < count; ++s) {
     const NinjaStatement* statement = index->statements.data + s;
     if (!taken[s] || whole_build_only(index, statement)) continue;
     zu_array_push(&manifest->statements, s);
     for (u32 o = 0; o < statement->output_count; ++o) {
       NinjaToken token = index->tokens.data[statement->outputs + o];
-      const NinjaPathKey* member = zu_binary_search(&members, ninja_index_path_hash(index, token));
-      if (!member) continue;
+      const NinjaPathKey* member =
+          zu_binary_search(&index->pack_members, ninja_index_path_hash(index, token));
+      if (!member || member->statement >= index->pack_types.count) continue;
       WatchMember* added = zu_array_push_zeroed(&manifest->members);
       ninja_index_path(index, token, &added->path);
       added->type = index->pack_types.data[member->statement];
