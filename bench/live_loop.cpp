@@ -8,7 +8,9 @@
 //       saves new bytes into SOURCE (a temporary file renamed over it, as
 //       editors save) and prints the milliseconds until NAME in ARCHIVE
 //       changes; with BUILD_DIR it runs `ninja -C BUILD_DIR` itself (the
-//       whole build), without it a watcher is expected to build.
+//       whole build), without it a watcher is expected to build. The new
+//       bytes are random, of SOURCE's size, or those of the file that
+//       LIVE_LOOP_CONTENT names (a source a step cooks must stay valid).
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -69,6 +71,15 @@ int save(const char* archive, const char* name, const char* source, const char* 
   std::vector<char> bytes((size_t)info.st_size);
   std::mt19937_64 random((u_int64_t)now_ms());
   for (char& c : bytes) c = (char)random();
+  if (const char* content = getenv("LIVE_LOOP_CONTENT")) {
+    FILE* from = fopen(content, "rb");
+    if (!from) return 1;
+    bytes.clear();
+    char buffer[65536];
+    for (size_t got; (got = fread(buffer, 1, sizeof(buffer), from)) > 0;)
+      bytes.insert(bytes.end(), buffer, buffer + got);
+    fclose(from);
+  }
   std::string temporary = std::string(source) + ".saving";
   FILE* file = fopen(temporary.c_str(), "wb");
   if (!file || fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) return 1;

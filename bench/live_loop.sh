@@ -17,16 +17,18 @@ median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.1f", v[int((NR + 1) / 2
 for count in ${COUNTS:-10000 100000}; do
   work=/tmp/tov_bench_live_$count
   if [ ! -f "$work/ready" ]; then
-    rm -rf "$work" && mkdir -p "$work"
     for side in base live; do
-      mkdir -p "$work/$side"
-      "$build/bin/live_loop" tree "$work/$side/tree" "$count" "${MEGABYTES:-1100}"
+      if [ ! -f "$work/$side/tree.done" ]; then
+        rm -rf "${work:?}/$side" && mkdir -p "$work/$side"
+        "$build/bin/live_loop" tree "$work/$side/tree" "$count" "${MEGABYTES:-1100}"
+        touch "$work/$side/tree.done"
+      fi
       options=()
       [ "$side" = live ] && options=(--tov-overlay --tov-regenerate)
       (cd "$work/$side" && "$build/bin/tov" --tov-working-dir "$work/$side/" --tov-sdk-dir "$sdk" \
         --tov-intermediate-dir out/i --tov-out game.tov --tov-out-dir out \
         --tov-rule-file rules/tov.ninja --tov-dir tree/ "${options[@]}" > /dev/null)
-      ninja -C "$work/$side/out" > /dev/null
+      ninja -C "$work/$side/out" > "$work/$side/first_build.log"
     done
     touch "$work/ready"
   fi

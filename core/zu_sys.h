@@ -299,6 +299,8 @@ ZU_EXPORT void threadlocal_sleep(u32 milliseconds);
 // Nanoseconds on a clock that only moves forward (not the time of day);
 // read without a system call where the system allows.
 ZU_EXPORT u64 sys_clock_ns(void);
+// The time of day: nanoseconds since 1970, as file times count.
+ZU_EXPORT u64 sys_time_ns(void);
 
 // ---- watching folders ------------------------------------------------------
 // Change notification for a set of folders (each without its subfolders):

@@ -65,8 +65,8 @@ struct RetiredPiece {
 struct WatchedFolder {
   ZuString path;
   ZuFileStamp stamp;
-  u64 changed_at;  // sys_clock_ns when its stamp last changed; 0 once settled
   u64 looked_at;   // sys_clock_ns of the reload that last looked at it
+  bool changed;    // what that reload found
 };
 
 struct TovArchiveSet {

@@ -96,42 +96,40 @@ void diff(const ArchiveView* before, const ArchiveView* after, ZuArray<u64>* has
 
 // A folder's stamp changes when a file in it is created, renamed or
 // removed, and a replaced archive is renamed into place: while a folder's
-// stamp stays, its archives need no look. Stamps are in clock ticks, so a
-// change in the tick of the last look leaves the stamp as it was: for a
-// second after a change the archives are looked at anyway.
+// stamp stays, its archives need no look. Times are kept in clock ticks,
+// so a second change in the tick of the first leaves the stamp as it was:
+// while the folder's last change is less than a second old, its archives
+// are looked at anyway.
 constexpr u64 kSettleNs = 1000000000ull;
 
 // Whether the archives in the folder of path may have been replaced since
-// the last look.
+// the last look: one stat of the folder per reload.
 bool folder_changed(TovArchiveSet* set, const char* path, u64 now) {
   const char* slash = strrchr(path, '/');  // the runtime carries no text functions
-  ZuString folder;
-  if (!slash)
-    zu_string_init(&folder, ".");
-  else
-    zu_string_init_text(&folder, path, slash == path ? slash + 1 : slash);
+  const char* folder = slash ? path : ".";
+  u64 length = !slash ? 1 : slash == path ? 1 : (u64)(slash - path);
   WatchedFolder* watched = nullptr;
-  for (u32 i = 0; i < set->folders.count && !watched; ++i)
-    if (zu_string_equal(&set->folders.data[i].path, &folder)) watched = set->folders.data + i;
-  if (watched && watched->looked_at == now) {  // a second archive of the folder
-    zu_string_destroy(&folder);
-    return watched->changed_at != 0 || !watched->stamp.inode;
+  for (u32 i = 0; i < set->folders.count && !watched; ++i) {
+    const ZuString* known = &set->folders.data[i].path;
+    if (zu_string_size(known) == length && memcmp(zu_string_text(known), folder, length) == 0)
+      watched = set->folders.data + i;
+  }
+  if (watched && watched->looked_at == now) return watched->changed;  // another of its archives
+  bool first = !watched;
+  if (first) {
+    watched = zu_array_push_zeroed(&set->folders);
+    zu_string_init_text(&watched->path, folder, folder + length);
   }
   ZuFileStamp stamp;
-  bool seen = filesystem_get_folder_stamp(zu_string_text(&folder), &stamp);
-  if (!watched) {
-    watched = zu_array_push_zeroed(&set->folders);
-    zu_string_init_copy(&watched->path, &folder);
-    watched->changed_at = now;  // never looked at: the archives are
-  } else if (!filesystem_stamp_equal(&stamp, &watched->stamp)) {
-    watched->changed_at = now;
-  } else if (watched->changed_at && now - watched->changed_at >= kSettleNs) {
-    watched->changed_at = 0;
-  }
-  watched->stamp = stamp;  // zero when unseen: looked at every time
+  bool seen = filesystem_get_folder_stamp(zu_string_text(&watched->path), &stamp);
+  u64 today = sys_time_ns();
+  bool recent = !seen || today < stamp.modified || today - stamp.modified < kSettleNs;
+  // Never looked at: the archives may have been replaced since they were
+  // mapped.
+  watched->changed = first || recent || !filesystem_stamp_equal(&stamp, &watched->stamp);
+  watched->stamp = stamp;
   watched->looked_at = now;
-  zu_string_destroy(&folder);
-  return !seen || watched->changed_at != 0;
+  return watched->changed;
 }
 
 void retire(TovArchiveSet* set, ArchiveView* view, LoadedArchive* archive) {

@@ -12,3 +12,11 @@ u64 sys_clock_ns(void) {
   u64 ticks = (u64)now.QuadPart, rate = (u64)frequency.QuadPart;
   return ticks / rate * 1000000000ull + ticks % rate * 1000000000ull / rate;
 }
+
+u64 sys_time_ns(void) {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  // 100-nanosecond ticks since 1601.
+  u64 ticks = (u64)now.dwHighDateTime << 32 | now.dwLowDateTime;
+  return (ticks - 116444736000000000ull) * 100;
+}
