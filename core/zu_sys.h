@@ -222,6 +222,13 @@ ZU_EXPORT bool filesystem_mirror_directory(const char* destination, const char* 
 ZU_EXPORT u64 filesystem_list_directory_files(const char* directory, const char* base_directory,
                                               bool recursive, bool include_directories,
                                               char (*slots)[ZU_PATH_SLOT], u64 capacity);
+// The folders below directory (all levels, itself not included), sorted, as
+// filesystem_list_directory_files writes them; for a watcher, which must go
+// on whatever a tree holds, paths too long for a slot are left out instead
+// of ending the process. Returns the number of folders, of which at most
+// capacity are written (slots may be null).
+ZU_EXPORT u64 filesystem_list_folders(const char* directory, char (*slots)[ZU_PATH_SLOT],
+                                      u64 capacity);
 // The resolved path of the running executable, and its folder ending in '/'.
 ZU_EXPORT const char* filesystem_get_exe_path(void);
 ZU_EXPORT const char* filesystem_get_exe_dir(void);

@@ -65,6 +65,10 @@ struct Walk {
   Listing* listing;
   bool recursive;
   bool include_directories;
+  // Folders alone, and what a listing of files stops at (a path too long
+  // for a slot, a device or a pipe) left out instead: for a watcher, which
+  // goes on whatever a tree holds.
+  bool folders_only;
   char path[ZU_PATH_SLOT * 2];  // the listed path of the folder being walked
 };
 
@@ -111,7 +115,8 @@ void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
     u64 name_length = strlen(name);
     u64 length = path_length + name_length;
     char* path = state->path;
-    if (length + 2 > sizeof(state->path)) {
+    if (length + 2 > sizeof(state->path) || (state->folders_only && length + 1 > ZU_PATH_SLOT)) {
+      if (state->folders_only) continue;
       path[path_length] = 0;
       sys_exit(-1, "ERROR: Path '%s%s' is longer than %u characters, aborting...", path, name,
                ZU_PATH_SLOT - 1);
@@ -130,6 +135,7 @@ void walk(Walk* state, int folder, u64 path_length, const Visit* visit) {
     } else if (is_dir && state->recursive) {
       if (fstatat(dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
     }
+    if (state->folders_only && !is_dir) continue;
     // A device or a pipe would be read without end, or wait for ever.
     if (!is_dir && !is_file)
       sys_exit(-1, "ERROR: '%s' is not a regular file (a device, a pipe or a socket), aborting...",
@@ -160,7 +166,7 @@ int compare_paths(const void* a, const void* b, void* text) {
 }
 
 void list(Listing* listing, const char* directory, const char* base, bool recursive,
-          bool include_directories) {
+          bool include_directories, bool folders_only = false) {
   memset(listing, 0, sizeof(*listing));
   int base_folder = AT_FDCWD;
   if (base && base[0] && directory[0] != '/') {
@@ -178,7 +184,13 @@ void list(Listing* listing, const char* directory, const char* base, bool recurs
   state->listing = listing;
   state->recursive = recursive;
   state->include_directories = include_directories;
+  state->folders_only = folders_only;
   u64 length = strlen(directory);
+  if (length + 2 > sizeof(state->path) && folders_only) {
+    sys_free(state);
+    close(folder);
+    return;
+  }
   if (length + 2 > sizeof(state->path))
     sys_exit(-1, "ERROR: Path '%s' is longer than %u characters, aborting...", directory,
              ZU_PATH_SLOT - 1);
@@ -252,5 +264,18 @@ u64 filesystem_list_directory_files(const char* directory, const char* base_dire
   }
   listing_free(&listing);
   sys_free(key);
+  return count;
+}
+
+u64 filesystem_list_folders(const char* directory, char (*slots)[ZU_PATH_SLOT], u64 capacity) {
+  Listing listing;
+  list(&listing, directory, nullptr, true, true, true);
+  u64 count = listing.count < capacity ? listing.count : capacity;
+  for (u64 i = 0; slots && i < count; ++i) {
+    const char* path = listing.text + listing.offsets[i];
+    memcpy(slots[i], path, strlen(path) + 1);
+  }
+  count = listing.count;
+  listing_free(&listing);
   return count;
 }

@@ -141,7 +141,14 @@ TEST(E2eWatch, NeverWatchesTheFoldersTheBuildWrites) {
   EXPECT_NE(watcher.output().find("tov watch: 2 folders"), std::string::npos) << watcher.output();
   tree.write("a.bin", "a2");
   ASSERT_TRUE(watcher.wait_for(": built in ", 2)) << watcher.output();
+  // Beside the tree, in the folder watched for the tree's own deletion:
+  // none of the tree's business, however deep.
+  std::string sibling = tree.root().substr(0, tree.root().size() - 1) + " beside";
+  std::string deep = sibling;
+  for (int i = 0; i < 60; ++i) deep += "/abcdefghij";
+  ASSERT_EQ(run_shell("mkdir -p " + shell_quote(deep)).status, 0);
   usleep(1500000);
+  run_shell("rm -rf " + shell_quote(sibling));
   EXPECT_EQ(builds(watcher.output()), 2) << watcher.output();
   EXPECT_EQ(OpenedArchive(tree.path("out/top.tov")).bytes("a.bin"), "a2");
   EXPECT_EQ(watcher.interrupt(), 0);

@@ -102,3 +102,22 @@ bool interrupt_wakes_the_waits() {
 TEST(Process, CaughtInterruptsWakeTheWaits) {
   EXPECT_EXIT(_exit(interrupt_wakes_the_waits() ? 0 : 1), testing::ExitedWithCode(0), "");
 }
+
+// A watcher's listing of folders goes on where a listing of files stops.
+TEST(FolderWatch, FoldersAreListedWhateverTheTreeHolds) {
+  TempDir dir;
+  std::string deep = dir / "deep";
+  while (deep.size() < ZU_PATH_SLOT + 20) deep += "/abcdefghij";
+  ASSERT_EQ(run_shell("mkdir -p " + shell_quote(deep) + " a/b && mkfifo a/pipe && touch a/file",
+                      dir.path())
+                .status,
+            0);
+  char slots[8][ZU_PATH_SLOT];
+  u64 count = filesystem_list_folders(dir.path().c_str(), slots, 8);
+  ASSERT_GE(count, 3u);
+  EXPECT_EQ(std::string(slots[0]), dir / "a");
+  EXPECT_EQ(std::string(slots[1]), dir / "a/b");
+  for (u64 i = 2; i < count && i < 8; ++i)
+    EXPECT_EQ(std::string(slots[i]).rfind(dir / "deep", 0), 0u) << slots[i];
+  EXPECT_EQ(filesystem_list_folders((dir / "missing").c_str(), nullptr, 0), 0u);
+}

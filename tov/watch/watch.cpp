@@ -133,13 +133,17 @@ void classify(Watcher* watcher, Changes* changes) {
       describe(changes, name, kDeleted);
       changes->whole = true;
     } else if ((attr & ZU_ATTR_EXISTS) && !file) {
-      // A folder made (or made again): watched, and what it holds is new.
-      watched_tree_add(&watcher->tree, path);
-      u64 count = filesystem_list_directory_files(path, nullptr, true, false, nullptr, 0);
-      if (count) {
+      // A folder made (or made again) in the tree: watched, and what it
+      // holds is for generation to find.
+      ZuString inside;
+      zu_string_init(&inside, path);
+      zu_string_add_char(&inside, '/');
+      if (watched_tree_concerns(&watcher->tree, zu_string_text(&inside))) {
+        watched_tree_add(&watcher->tree, path);
         describe(changes, name, kAdded);
         changes->whole = true;
       }
+      zu_string_destroy(&inside);
     } else if (file && watched_tree_concerns(&watcher->tree, path)) {
       describe(changes, name, kAdded);
       changes->whole = true;
@@ -177,7 +181,9 @@ bool wait_for_changes(Watcher* watcher, Changes* changes) {
       if ((event->flags & ZU_WATCH_GONE)) continue;  // its parent says so too
       // A folder made is watched at once: a burst that fills it keeps the
       // build waiting until it is done.
-      if ((event->flags & ZU_WATCH_FOLDER) && watched_tree_concerns(&watcher->tree, event->path))
+      char inside[ZU_PATH_SLOT + 1];
+      sys_snprintf(inside, sizeof(inside), "%s/", event->path);
+      if ((event->flags & ZU_WATCH_FOLDER) && watched_tree_concerns(&watcher->tree, inside))
         watched_tree_add(&watcher->tree, event->path);
       note(changes, event->path);
     }

@@ -195,13 +195,11 @@ bool watched_tree_add(WatchedTree* tree, const char* folder) {
   if (!watch_folder(tree, folder)) return false;
   // Folders below it, as they are now (one made with its content, or made
   // again after it was deleted).
-  u64 count = filesystem_list_directory_files(folder, nullptr, true, true, nullptr, 0);
+  u64 count = filesystem_list_folders(folder, nullptr, 0);
   ZuArray<Slot> listed = {};
   zu_array_resize(&listed, count);
-  count = filesystem_list_directory_files(folder, nullptr, true, true,
-                                          (char(*)[ZU_PATH_SLOT])listed.data, count);
-  for (u64 i = 0; i < count; ++i)
-    if (is_folder(listed.data[i].text)) watch_folder(tree, listed.data[i].text);
+  count = filesystem_list_folders(folder, (char(*)[ZU_PATH_SLOT])listed.data, count);
+  for (u64 i = 0; i < count && i < listed.count; ++i) watch_folder(tree, listed.data[i].text);
   zu_array_destroy(&listed);
   return true;
 }
