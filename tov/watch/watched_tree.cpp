@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Zlib
 #include "watched_tree.h"
 
+#include "command_option.h"
 #include "queued_sources.h"
 #include "zu_sort.h"
 
@@ -178,6 +179,24 @@ bool watched_tree_create(WatchedTree* tree, const NinjaIndex* index, ZuString* e
   zu_string_destroy(&build_folder);
   add_excluded(tree, ninja_index_variable(index, "fd"));
   add_folders(tree, index);
+  // Generation's folders as its arguments gave them (read by the watcher
+  // before this, when --tov-regenerate kept them).
+  CommandOption* dirs = command_option_find("tov-dir");
+  for (u64 i = 0; dirs && i < command_option_count(dirs->handle); ++i) {
+    const char* value = zu_string_text(command_option_value(dirs->handle, i));
+    const char* bar = sys_strchr(value, '|');
+    ZuString* as_given = zu_array_push_zeroed(&tree->scanned_as);
+    if (bar)
+      zu_string_init_text(as_given, value, bar);
+    else
+      zu_string_init(as_given, value);
+    if (!sys_strend(zu_string_text(as_given), "/")) zu_string_add_char(as_given, '/');
+    ZuString* folder = zu_array_push_zeroed(&tree->scanned);
+    zu_string_init_copy(folder, &tree->working_dir);
+    zu_string_add_text(folder, zu_string_text(as_given));
+    ninja_canonical(folder);
+    if (!sys_strend(zu_string_text(folder), "/")) zu_string_add_char(folder, '/');
+  }
   return true;
 }
 
@@ -188,6 +207,8 @@ void watched_tree_destroy(WatchedTree* tree) {
   zu_array_destroy(&tree->folders);
   zu_array_destroy(&tree->roots);
   zu_array_destroy(&tree->excluded);
+  zu_array_destroy(&tree->scanned_as);
+  zu_array_destroy(&tree->scanned);
   zu_string_destroy(&tree->working_dir);
 }
 
@@ -209,7 +230,17 @@ bool watched_tree_concerns(const WatchedTree* tree, const char* path) {
   bool inside = false;
   for (u32 r = 0; r < tree->roots.count && !inside; ++r)
     inside = begins_with_folder(path, tree->roots.data + r);
-  return inside && !queued_sources_ignored(watched_tree_relative(tree, path));
+  if (!inside) return false;
+  for (u32 i = 0; i < tree->scanned.count; ++i) {
+    if (!begins_with_folder(path, tree->scanned.data + i)) continue;
+    ZuString as_scanned;
+    zu_string_init_copy(&as_scanned, tree->scanned_as.data + i);
+    zu_string_add_text(&as_scanned, path + zu_string_size(tree->scanned.data + i));
+    bool ignored = queued_sources_ignored(zu_string_text(&as_scanned));
+    zu_string_destroy(&as_scanned);
+    if (ignored) return false;
+  }
+  return !queued_sources_ignored(watched_tree_relative(tree, path));
 }
 
 const char* watched_tree_relative(const WatchedTree* tree, const char* path) {

@@ -14,6 +14,10 @@ struct WatchedTree {
   ZuArray<ZuString> excluded;  // folders the build writes to, ending in '/'
   ZuString working_dir;        // ending in '/'
   u32 count;                   // folders watched
+  // Generation's --tov-dir values (as given, ending in '/') and the folders
+  // they name (canonical, ending in '/'): ignore patterns match a path as
+  // generation scanned it, "./assets/x.swp" for --tov-dir ./assets.
+  ZuArray<ZuString> scanned_as, scanned;
 };
 
 // Watches what build.ninja (index) was generated from. False, with why in
