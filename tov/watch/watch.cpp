@@ -40,11 +40,13 @@ struct Watcher {
 
 // What a burst of changes did to the tree.
 struct Changes {
-  ZuArray<ZuString> paths;  // each once
-  ZuArray<u64> hashes;      // of paths, sorted: a burst saves one file many times
-  ZuArray<u64> modified;    // hashes of sources build.ninja reads, changed
-  ZuString names;           // the first few, for the line the build prints
-  u32 counts[3];            // changed, added, deleted
+  ZuArray<ZuString> paths;  // each once, as the events named them
+  // The paths' hashes, open addressing (0 free): a burst names one file many
+  // times (every write of a large one), and a burst may name a whole tree.
+  ZuArray<u64> seen;
+  ZuArray<u64> modified;  // hashes of sources build.ninja reads, changed
+  ZuString names;         // the first few, for the line the build prints
+  u32 counts[3];          // changed, added, deleted
   u32 listed;
   bool whole;  // only the whole build can follow
   bool any;
@@ -52,17 +54,35 @@ struct Changes {
 
 void changes_destroy(Changes* changes) {
   zu_array_destroy(&changes->paths);
-  zu_array_destroy(&changes->hashes);
+  zu_array_destroy(&changes->seen);
   zu_array_destroy(&changes->modified);
   zu_string_destroy(&changes->names);
 }
 
+// Whether hash was seen before; adds it when not.
+bool seen_before(ZuArray<u64>* seen, u64 hash, u32 count) {
+  if (hash == 0) hash = 1;  // 0 marks a free slot
+  if ((u64)(count + 1) * 2 > seen->count) {
+    ZuArray<u64> old = {};
+    zu_array_move(&old, seen);
+    zu_array_resize(seen, old.count ? (u64)old.count * 2 : 64);
+    memset(seen->data, 0, seen->count * sizeof(u64));
+    for (u32 i = 0; i < old.count; ++i)
+      if (old.data[i]) seen_before(seen, old.data[i], 0);
+    zu_array_destroy(&old);
+  }
+  u64 mask = seen->count - 1;
+  for (u64 at = hash & mask;; at = (at + 1) & mask) {
+    if (seen->data[at] == hash) return true;
+    if (seen->data[at] == 0) {
+      seen->data[at] = hash;
+      return false;
+    }
+  }
+}
+
 void note(Changes* changes, const char* path) {
-  u64 hash = zu_hash(path, strlen(path));
-  u32 at = 0;
-  while (at < changes->hashes.count && changes->hashes.data[at] < hash) ++at;
-  if (at < changes->hashes.count && changes->hashes.data[at] == hash) return;
-  zu_array_insert(&changes->hashes, at, hash);
+  if (seen_before(&changes->seen, zu_hash(path, strlen(path)), changes->paths.count)) return;
   zu_string_init(zu_array_push_zeroed(&changes->paths), path);
 }
 
